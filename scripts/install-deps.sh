@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Gabblet needs to build, run and test, and only
+# those that are missing. Runs apt-get as root, or through sudo.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang
+    qt6-base-dev qt6-multimedia-dev libgl-dev
+    libgtest-dev libgmock-dev
+    libespeak-ng-dev espeak-ng
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,244 @@
+#include "AppController.h"
+
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "app/SettingsStore.h"
+#include "app/SplashWindow.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/Prompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace gabblet {
+
+AppController::AppController(AppState& state, Prompt& prompt, CommandLine commandLine)
+    : state_(state), prompt_(prompt), commandLine_(std::move(commandLine)),
+      window_(std::make_unique<MainWindow>(state.status)) {
+    timer2_.setObjectName(QStringLiteral("Timer2"));
+    connect(window_.get(), &MainWindow::exitRequested, this, &AppController::DoExit);
+    connect(window_.get(), &MainWindow::closeRequested, this, &AppController::DoExit);
+    connect(window_.get(), &MainWindow::trayExitRequested, this, &AppController::mPopExit);
+    connect(window_.get(), &MainWindow::exitNoSaveRequested, this, &AppController::ExitNoSave);
+}
+
+SplashWindow* AppController::splash() const { return splash_; }
+
+AppController::~AppController() {
+    if (splash_)
+        delete splash_;
+}
+
+void AppController::status(const QString& text) {
+    if (splash_)
+        splash_->setStatus(text);
+}
+
+double AppController::twipsPerPixel() const {
+    const QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+void AppController::checkCrashMarker() {
+    if (QFileInfo::exists(kCrashMarker)) {
+        prompt_.ask(QStringLiteral("Gabblet crash detection"),
+                    QStringLiteral("I have detected that the last time Gabblet was used it crashed.") +
+                        kCrLf +
+                        QStringLiteral("If that is the case, please send the author a bug report.") +
+                        kCrLf + QStringLiteral("Thank you, ") + QStringLiteral(GABBLET_BUG_ADDRESS),
+                    PromptButtons::Ok, PromptIcon::Critical);
+        return;
+    }
+    writeTextFile(kCrashMarker,
+                  QStringLiteral("Should only be present during a running state") + kCrLf, 0644);
+}
+
+void AppController::placeWindow() {
+    const QString& file = state_.settings.UserFile;
+    const auto top = toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormTop"), QStringLiteral("-1"))));
+    const auto left = toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormLeft"), QStringLiteral("-1"))));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desk = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const double tpp = twipsPerPixel();
+    const QSize size = window_->frameGeometry().size();
+    const double screenH = desk.height() * tpp, screenW = desk.width() * tpp;
+    const double winH = size.height() * tpp, winW = size.width() * tpp;
+    if (!top || !left || *top < 0 || *left < 0 || *top > screenH - winH || *left > screenW - winW) {
+        window_->move(desk.x() + (desk.width() - size.width()) / 2,
+                      desk.y() + (desk.height() - size.height()) / 2);
+    } else {
+        window_->move(desk.x() + int(*left / tpp + 0.5), desk.y() + int(*top / tpp + 0.5));
+    }
+}
+
+bool AppController::bindSockets() {
+    using R = PeerSockets::BindResult;
+    const R result = state_.sockets.bind(state_.settings.Port, QString());
+    if (result == R::Bound || result == R::NotConfigured)
+        return true;
+    if (splash_)
+        splash_->hide();
+    if (result == R::AddressInUse)
+        prompt_.inform(QStringLiteral("It would appear that either Gabblet is already running or "
+                                      "another program is using the same port."));
+    else
+        prompt_.inform(QStringLiteral("Form_Load Sorry: ") + state_.sockets.errorString());
+    if (Form_Unload())
+        return false;
+    // The user kept the program running: it goes on without peer messaging
+    // and without characters.
+    state_.settings.UseAgent = false;
+    return true;
+}
+
+bool AppController::EnsureOutboxDir() {
+    const QString outbox = state_.userPath(QStringLiteral("Outbox"));
+    if (QFileInfo(outbox).isDir() || QDir().mkpath(outbox))
+        return true;
+    const PromptAnswer answer = prompt_.question(
+        QStringLiteral("A directory '") + state_.ProgramDir + QLatin1Char('/') + outbox +
+            QStringLiteral("' needs to be created.") + kCrLf +
+            QStringLiteral("However a file with that name already exists.") + kCrLf +
+            QStringLiteral("Shall I overwrite the current file?"),
+        QStringLiteral("Gabblet"), PromptButtons::YesNoCancel);
+    if (answer == PromptAnswer::Yes && QFile::remove(outbox) && QDir().mkpath(outbox))
+        return true;
+    prompt_.inform(QStringLiteral("Please rectify the situation by either moving the current file "
+                                  "or chosing a different user name"));
+    return false;
+}
+
+// Queued e-mails waiting in the outbox; the outbox view fills this in.
+int AppController::outboxCount() const { return 0; }
+
+bool AppController::Form_Load() {
+    // 1-2: the program folder is the current folder from here on.
+    QDir().mkpath(state_.ProgramDir);
+    QDir::setCurrent(state_.ProgramDir);
+    // 3: crash marker.
+    checkCrashMarker();
+    // 4-5: command line and the per-user folder.
+    if (!ParseCommandLine(commandLine_, state_, prompt_)) {
+        ended_ = true;
+        QFile::remove(kCrashMarker);
+        Q_EMIT programEnded();
+        return false;
+    }
+    if (!state_.UserDir.isEmpty())
+        state_.Caption += QStringLiteral(" - ") + state_.UserDir.chopped(1);
+    window_->setWindowTitle(state_.Caption);
+    // 6: settings path and the first tab.
+    state_.settings.UserFile = state_.userPath(QStringLiteral("gabblet.ini"));
+    state_.Volume = 65535;
+    state_.ExitWithoutSaving = false;
+    window_->SSTab1()->setCurrentIndex(0);
+    // 7: where the window was last time, if that is still on the screen.
+    placeWindow();
+    // 8: splash, then the main window.
+    splash_ = new SplashWindow(kVersionText);
+    splash_->show();
+    splash_->setStatus(QStringLiteral("Initialising..."));
+    window_->show();
+    // 9: tray icon.
+    window_->addTrayIcon(QStringLiteral("Gabblet ") + kVersionText);
+    // 10: the composer's sliders show their values (composer controls).
+    // 11: settings.
+    status(QStringLiteral("Loading settings..."));
+    const QString settingsError = LoadSettings(state_);
+    if (!settingsError.isEmpty())
+        state_.status.AddStatus(QStringLiteral("LoadSettings Sorry: ") + settingsError + kCrLf);
+    window_->setDebugControls(state_.settings.Debug);
+    // 12-14: character folders and the character list.
+    status(QStringLiteral("Looking for Agent files..."));
+    status(QStringLiteral("Looking for Assistant files..."));
+    if (state_.settings.UseAgent)
+        status(QStringLiteral("Looking for Agent characters..."));
+    if (state_.settings.UseAssistant)
+        status(QStringLiteral("Looking for Assistant characters..."));
+    // 15: aliases. 16: message logs (a first run is greeted).
+    status(QStringLiteral("Loading Buffers..."));
+    // 17: the two datagram sockets.
+    if (!bindSockets())
+        return false;
+    // 18-20: character server, variable list, announcement templates.
+    // 21: no version check at start-up; updating is a menu command.
+    status(QStringLiteral("Checking for new version..."));
+    // 22: the greeting of the command line is spoken by the speech pipeline.
+    // 23-24: e-mail checking.
+    if (state_.settings.CheckEmail && state_.settings.CheckStartup) {
+        status(QStringLiteral("Performing startup email check..."));
+        state_.ManualCheck = true;
+        timer2_.setInterval(500);
+    } else {
+        state_.ManualCheck = false;
+    }
+    if (state_.settings.CheckEmail)
+        timer2_.setInterval(60000);
+    // 25: the outbox folder.
+    if (!EnsureOutboxDir()) {
+        Form_Unload(false);
+        return false;
+    }
+    // 26: inbox tree from the header caches, outbox view.
+    // 27: the check timer runs exactly when checking is on.
+    if (state_.settings.CheckEmail)
+        timer2_.start();
+    else
+        timer2_.stop();
+    // 28.
+    state_.StartHeight = window_->height();
+    status(QStringLiteral("Done"));
+    return true;
+}
+
+bool AppController::Form_Unload(bool askQuestions) {
+    if (ended_ || unloading_)
+        return true;
+    unloading_ = true;
+    if (askQuestions && outboxCount() > 0 &&
+        prompt_.question(QStringLiteral("Your Outbox is not empty. Are you sure you wish to exit?"),
+                         QStringLiteral("Exit Gabblet")) != PromptAnswer::Yes) {
+        unloading_ = false;
+        return false;
+    }
+    if (!state_.ExitWithoutSaving) {
+        const double tpp = twipsPerPixel();
+        const QPoint pos = window_->pos();
+        if (!SaveSettings(state_, qint32(pos.y() * tpp + 0.5), qint32(pos.x() * tpp + 0.5),
+                          window_->SSTab1()->currentIndex()))
+            std::fprintf(stderr, "gabblet: could not save the settings in %s\n",
+                         qUtf8Printable(state_.ProgramDir));
+    }
+    window_->removeTrayIcon();
+    QFile::remove(kCrashMarker);
+    timer2_.stop();
+    if (splash_)
+        splash_->close();
+    window_->closingByProgram_ = true;
+    window_->close();
+    ended_ = true;
+    unloading_ = false;
+    Q_EMIT programEnded();
+    return true;
+}
+
+void AppController::DoExit() { Form_Unload(); }
+
+void AppController::mPopExit() {
+    if (prompt_.question(QStringLiteral("Are you sure?"), QStringLiteral("Exit Gabblet")) ==
+        PromptAnswer::Yes)
+        Form_Unload();
+}
+
+void AppController::ExitNoSave() {
+    state_.ExitWithoutSaving = true;
+    Form_Unload();
+}
+
+} // namespace gabblet

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace gabblet {
+
+struct AppState;
+class MainWindow;
+class Prompt;
+class SplashWindow;
+
+// Starts the program, runs its exits and ends it. It owns the main window
+// and the check timer; everything it does to the screen goes through them.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    AppController(AppState& state, Prompt& prompt, CommandLine commandLine);
+    ~AppController() override;
+
+    // The start-up sequence. False when the program ended during it.
+    bool Form_Load();
+    // The shutdown sequence. False when the user chose to keep running.
+    bool Form_Unload(bool askQuestions = true);
+
+    void DoExit();
+    void mPopExit();
+    void ExitNoSave();
+
+    bool ended() const { return ended_; }
+    MainWindow& window() { return *window_; }
+    QTimer& Timer2() { return timer2_; }
+    SplashWindow* splash() const;
+    // Twips per pixel of the main window's screen, from its logical DPI.
+    double twipsPerPixel() const;
+
+Q_SIGNALS:
+    // The shutdown ran to its end: the program should quit now.
+    void programEnded();
+
+private:
+    void status(const QString& text);
+    void checkCrashMarker();
+    void placeWindow();
+    bool bindSockets();
+    bool EnsureOutboxDir();
+    int outboxCount() const;
+
+    AppState& state_;
+    Prompt& prompt_;
+    CommandLine commandLine_;
+    std::unique_ptr<MainWindow> window_;
+    QPointer<SplashWindow> splash_;
+    QTimer timer2_;
+    bool ended_ = false;
+    bool unloading_ = false;
+};
+
+} // namespace gabblet

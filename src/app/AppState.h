@@ -1,0 +1,36 @@
+#pragma once
+
+#include "mail/MailTables.h"
+#include "peer/PeerSockets.h"
+#include "platform/Settings.h"
+#include "platform/StatusLog.h"
+
+#include <QString>
+
+namespace gabblet {
+
+inline const QString kVersionText = QStringLiteral(GABBLET_VERSION_TEXT);
+inline const QString kCrLf = QStringLiteral("\r\n");
+inline const QString kCrashMarker = QStringLiteral("crashdet.log");
+
+// The run-time state shared by the parts of the program, created once by
+// main() and handed by reference to whoever needs it (tests build their own).
+struct AppState {
+    QString ProgramDir; // absolute; also the current folder once started
+    QString UserDir;    // "" or the lower-case user name followed by "/"
+    QString Caption = QStringLiteral("Gabblet");
+    QString Separator = QStringLiteral("+-------------------------+");
+    qint32 Volume = 65535;
+    bool ExitWithoutSaving = false;
+    bool ManualCheck = false;
+    int StartHeight = 0; // window height reached at the end of start-up
+
+    Settings settings;
+    MailTables mail;
+    StatusLog status;
+    PeerSockets sockets;
+
+    QString userPath(const QString& name) const { return UserDir + name; }
+};
+
+} // namespace gabblet

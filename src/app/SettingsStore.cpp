@@ -1,0 +1,213 @@
+#include "SettingsStore.h"
+
+#include "app/AppState.h"
+#include "mail/Accounts.h"
+#include "mail/Passwords.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+
+#include <QDir>
+
+namespace gabblet {
+namespace {
+
+constexpr int kMaxRecentAddresses = 1000;
+
+// Reads the keys in order; the first one whose number does not fit throws
+// the load out at that point, which is what the caller relies on.
+class KeyReader {
+public:
+    explicit KeyReader(const QString& file) : file_(file) {}
+
+    QString text(const char* key, const char* def) const {
+        return ReadIniKey(file_, QLatin1String(key), QLatin1String(def));
+    }
+    bool flag(const char* key, const char* def) const {
+        return IniFlag(leadingNumber(text(key, def)));
+    }
+    bool boolean(const char* key, const char* def) const { return iniBool(text(key, def)); }
+    bool int16(const char* key, const char* def, qint16& out) {
+        auto v = toInt16(leadingNumber(text(key, def)));
+        return v ? (out = *v, true) : fail(key);
+    }
+    bool int32(const char* key, const char* def, qint32& out) {
+        auto v = toInt32(leadingNumber(text(key, def)));
+        return v ? (out = *v, true) : fail(key);
+    }
+    QString failedKey() const { return failed_; }
+    bool fail(const char* key) {
+        failed_ = QLatin1String(key);
+        return false;
+    }
+
+private:
+    QString file_;
+    QString failed_;
+};
+
+bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared) {
+    s.MyName = user.text("MyName", "");
+    if (s.MyName.isEmpty())
+        s.MyName = loginName();
+    qint16 box = 0;
+    if (!user.int16("NoAction", "0", box))
+        return false;
+    s.NoAction = box != 0;
+    if (!user.int16("Quiet", "0", box))
+        return false;
+    s.Quiet = box != 0;
+    s.CheckEmail = user.flag("CheckEmail", "1");
+    s.SpeakSubject = user.flag("SpeakSubject", "1");
+    s.ProcTalk = user.flag("ProcTalk", "1");
+    s.HideAfterEmail = user.flag("HideAfterEmail", "1");
+    s.CharPath = shared.text("CharPath", "");
+    s.OfficePath = shared.text("OfficePath", "");
+    s.DefaultChar = user.text("DefaultChar", "");
+    s.TheReadChar = user.text("TheReadChar", "");
+    s.ParagraphPause = user.flag("ParagraphPause", "1");
+    s.UseAssistant = user.flag("UseAssistant", "0");
+    s.UseAgent = user.flag("UseAgent", "1");
+    s.CheckStartup = user.flag("CheckStartup", "0");
+    s.EmailSeperateWindows = user.flag("EmailSeperateWindows", "0");
+    s.EmailAnnWave = user.flag("EmailAnnWave", "0");
+    s.WaveFilename = user.text("WaveFilename", "");
+    if (!user.int32("TimeOut", "30", s.TimeOut) || !user.int32("TimeOutWeb", "90", s.TimeOutWeb) ||
+        !user.int16("MaxToGet", "20", s.MaxToGet))
+        return false;
+    s.LastSendAccount = user.text("LastSendAccount", "");
+    s.CacheAcc = user.boolean("CacheAcc", "0");
+    s.CacheEmail = user.boolean("CacheEmail", "0");
+    s.Debug = user.text("Debug", "0") == QLatin1String("1");
+    qint16 port = 0;
+    if (!user.int16("Port", "12345", port))
+        return false;
+    // The reply port is Port + 1, so both must fit a 16-bit signed number.
+    if (port < 0 || port > 32766)
+        return user.fail("Port");
+    s.Port = port;
+    return true;
+}
+
+// A folder name taken from the settings file must stay a single name.
+bool isPlainName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
+           name != QLatin1String("..");
+}
+
+void loadAccountState(AppState& state) {
+    Settings& s = state.settings;
+    MailTables& mail = state.mail;
+    for (qsizetype i = 0; i < mail.AccCount; ++i) {
+        const AccountRec& acc = mail.Acc[size_t(i)];
+        MailStateRec& ms = mail.MailState[size_t(i)];
+        ms.MsgCount = -1;
+        if (acc.Active && acc.Remember) {
+            const auto n = toInt16(leadingNumber(
+                ReadIniKey(s.UserFile, QStringLiteral("Inbox") + QString::number(i), QStringLiteral("-1"))));
+            ms.MsgCount = n.value_or(-1);
+        }
+        ms.Countdown = acc.ChkFrq;
+        if (s.CacheEmail && isPlainName(acc.Name) && isPlainName(acc.Type))
+            QDir().mkpath(QStringLiteral("cache/") + acc.Name + QLatin1Char('/') + acc.Type);
+    }
+}
+
+} // namespace
+
+QString LoadSettings(AppState& state) {
+    Settings& s = state.settings;
+    if (ReadIniKey(s.SharedFile, QStringLiteral("Version"), QString()).isEmpty())
+        MigrateOldSettings(s.SharedFile);
+    s.Version = ReadIniKey(s.SharedFile, QStringLiteral("Version"), QString());
+
+    KeyReader user(s.UserFile);
+    const KeyReader shared(s.SharedFile);
+    if (!readUserKeys(s, user, shared))
+        return QStringLiteral("the value of %1 is out of range").arg(user.failedKey());
+
+    LoadAccounts(state.mail, s);
+    loadAccountState(state);
+
+    for (int i = 0; i < kMaxRecentAddresses; ++i) {
+        const QString address =
+            ReadIniKey(s.UserFile, QStringLiteral("To") + QString::number(i), QString());
+        if (address.isEmpty())
+            break;
+        s.addRecentAddress(address);
+    }
+    return {};
+}
+
+bool SaveSettings(AppState& state, qint32 formTop, qint32 formLeft, int tab) {
+    Settings& s = state.settings;
+    const QString& f = s.UserFile;
+    bool ok = WriteIniKey(f, QStringLiteral("NoAction"), numberText(s.NoAction ? 1 : 0));
+    ok &= WriteIniKey(f, QStringLiteral("Quiet"), numberText(s.Quiet ? 1 : 0));
+    ok &= WriteIniKey(f, QStringLiteral("FormTop"), QString::number(formTop));
+    ok &= WriteIniKey(f, QStringLiteral("FormLeft"), QString::number(formLeft));
+    ok &= WriteIniKey(s.SharedFile, QStringLiteral("Version"), kVersionText);
+    ok &= WriteIniKey(f, QStringLiteral("LastSendAccount"), s.LastSendAccount);
+    ok &= WriteIniKey(f, QStringLiteral("Tab"), numberText(tab));
+    for (qsizetype i = 0; i < state.mail.AccCount; ++i) {
+        const AccountRec& acc = state.mail.Acc[size_t(i)];
+        const qint16 count = state.mail.MailState[size_t(i)].MsgCount;
+        if (acc.Active && acc.Remember && count != -1)
+            ok &= WriteIniKey(f, QStringLiteral("Inbox") + QString::number(i), numberText(count));
+    }
+    for (qsizetype i = 0; i < s.RecentAddresses.size(); ++i)
+        ok &= WriteIniKey(f, QStringLiteral("To") + QString::number(i), s.RecentAddresses.at(i));
+    s.RecentAddresses.clear();
+    return ok;
+}
+
+void MigrateOldSettings(const QString& sharedFile) {
+    auto read = [&](const char* key, const char* def) {
+        return ReadIniKey(sharedFile, QLatin1String(key), QLatin1String(def));
+    };
+    auto write = [&](const char* key, int n, const QString& value) {
+        WriteIniKey(sharedFile, QLatin1String(key) + QString::number(n), value);
+    };
+    // The old keys kept their passwords in the current scheme. The account
+    // loader reads a file without a version in the old scheme, so the clear
+    // password is stored in that scheme: the loader then recovers exactly what
+    // the user once typed and rewrites it in the current one.
+    auto migratedPassword = [](const QString& stored) {
+        return ScrambleOld(UnscramblePassword(stored.trimmed()));
+    };
+    const QString outlookProfile = read("OutlookProfile", "");
+    const QString outlookPassword = read("OutlookPassword", "");
+    const QString outlookStore = read("OutlookStore", "0");
+    const QString outlookUse = read("OutlookUse", "0");
+    const QString popHost = read("POPHOST", "");
+    const QString popAccount = read("POPAccount", "");
+    const QString popPassword = read("POPPassword", "");
+    const QString popStore = read("POPStore", "0");
+    const QString popUse = read("POPUse", "0");
+
+    int n = 0;
+    if (outlookUse != QLatin1String("0")) {
+        write("type", 0, QStringLiteral("Outlook"));
+        write("name", 0, QStringLiteral("Outlook"));
+        write("account", 0, outlookProfile);
+        write("active", 0, QStringLiteral("1"));
+        write("storepassword", 0, outlookStore);
+        if (outlookStore == QLatin1String("1"))
+            write("password", 0, migratedPassword(outlookPassword));
+        n = 1;
+    }
+    if (popUse != QLatin1String("0")) {
+        write("type", n, QStringLiteral("POP3"));
+        write("name", n, QStringLiteral("POP3"));
+        write("account", n, popAccount);
+        write("host", n, popHost);
+        write("storepassword", n, popStore);
+        write("active", n, popUse);
+        if (popStore == QLatin1String("1"))
+            write("password", n, migratedPassword(popPassword));
+    }
+    for (const char* key : {"OutlookProfile", "OutlookPassword", "OutlookStore", "OutlookUse",
+                            "POPHOST", "POPAccount", "POPPassword", "POPStore", "POPUse"})
+        DeleteIniKey(sharedFile, QLatin1String(key));
+}
+
+} // namespace gabblet

@@ -1,0 +1,60 @@
+#include "app/AppController.h"
+#include "app/AppIcon.h"
+#include "app/AppState.h"
+#include "app/CommandLine.h"
+#include "app/SignalBridge.h"
+#include "platform/Paths.h"
+#include "platform/Prompt.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+using namespace gabblet;
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    CommandLine commandLine;
+    QString error;
+    switch (parseArguments(arguments, commandLine, error)) {
+    case CliAction::Help:
+        std::fputs(qUtf8Printable(usageText()), stdout);
+        return 0;
+    case CliAction::Version:
+        std::printf("Gabblet %s\n", qUtf8Printable(kVersionText));
+        return 0;
+    case CliAction::Error:
+        std::fprintf(stderr, "gabblet: %s\n%s", qUtf8Printable(error), qUtf8Printable(usageText()));
+        return 2;
+    case CliAction::Run:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gabblet"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Gabblet"));
+    QApplication::setWindowIcon(appIcon());
+    // The program lives on in the tray when its window is hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppState state;
+    state.ProgramDir = programDirectory();
+    DesktopPrompt prompt;
+    AppController controller(state, prompt, commandLine);
+    QObject::connect(&controller, &AppController::programEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    SignalBridge signals_;
+    QObject::connect(&signals_, &SignalBridge::terminationRequested, &controller,
+                     [&controller] { controller.Form_Unload(false); });
+
+    if (!controller.Form_Load())
+        return 0;
+    // Scripts that drive the program wait for this line.
+    if (qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1")) {
+        std::fputs("gabblet: ready\n", stderr);
+        std::fflush(stderr);
+    }
+    return app.exec();
+}

@@ -1,0 +1,99 @@
+#include "Prompt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace gabblet {
+
+QString answerName(PromptAnswer answer) {
+    switch (answer) {
+    case PromptAnswer::Ok:
+        return QStringLiteral("OK");
+    case PromptAnswer::Yes:
+        return QStringLiteral("Yes");
+    case PromptAnswer::No:
+        return QStringLiteral("No");
+    case PromptAnswer::Cancel:
+        return QStringLiteral("Cancel");
+    }
+    return {};
+}
+
+DesktopPrompt::DesktopPrompt()
+    : interactive_(qEnvironmentVariable("GABBLET_NONINTERACTIVE") != QLatin1String("1")) {}
+
+namespace {
+
+PromptAnswer defaultAnswer(PromptButtons buttons) {
+    return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
+}
+
+QMessageBox::Icon boxIcon(PromptIcon icon) {
+    switch (icon) {
+    case PromptIcon::Information:
+        return QMessageBox::Information;
+    case PromptIcon::Exclamation:
+        return QMessageBox::Warning;
+    case PromptIcon::Critical:
+        return QMessageBox::Critical;
+    case PromptIcon::Question:
+        return QMessageBox::Question;
+    case PromptIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+PromptAnswer showBox(const QString& title, const QString& text, PromptButtons buttons,
+                     PromptIcon icon) {
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    switch (buttons) {
+    case PromptButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    case PromptButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    case PromptButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+    case QMessageBox::No:
+        return PromptAnswer::No;
+    case QMessageBox::Cancel:
+        return PromptAnswer::Cancel;
+    default:
+        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
+    }
+}
+
+} // namespace
+
+PromptAnswer DesktopPrompt::ask(const QString& title, const QString& text, PromptButtons buttons,
+                                PromptIcon icon) {
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\\n")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    // The question goes out before the box opens, so a script sees what the
+    // program waits for; the answer completes the line.
+    std::fprintf(stderr, "gabblet: %s: %s", qUtf8Printable(title), qUtf8Printable(shown));
+    std::fflush(stderr);
+    const bool canShow = interactive_ && qobject_cast<QApplication*>(QCoreApplication::instance());
+    const PromptAnswer answer =
+        canShow ? showBox(title, text, buttons, icon) : defaultAnswer(buttons);
+    std::fprintf(stderr, " [%s]\n", qUtf8Printable(answerName(answer)));
+    std::fflush(stderr);
+    return answer;
+}
+
+} // namespace gabblet

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace gabblet {
+
+enum class PromptButtons { Ok, YesNo, YesNoCancel };
+enum class PromptIcon { None, Information, Exclamation, Critical, Question };
+enum class PromptAnswer { Ok, Yes, No, Cancel };
+
+QString answerName(PromptAnswer answer);
+
+// Every message box of the program goes through here, so that the texts are
+// in one place for tests and scripts can drive the program without a screen.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    virtual PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
+                             PromptIcon icon) = 0;
+
+    void inform(const QString& text, const QString& title = QStringLiteral("Gabblet"),
+                PromptIcon icon = PromptIcon::None) {
+        ask(title, text, PromptButtons::Ok, icon);
+    }
+    PromptAnswer question(const QString& text, const QString& title = QStringLiteral("Gabblet"),
+                          PromptButtons buttons = PromptButtons::YesNo,
+                          PromptIcon icon = PromptIcon::Question) {
+        return ask(title, text, buttons, icon);
+    }
+};
+
+// The desktop prompt: a QMessageBox, plus one line on standard error per
+// prompt ("gabblet: <title>: <text> [<answer>]"). With GABBLET_NONINTERACTIVE=1
+// no box is shown and the default button answers.
+class DesktopPrompt : public Prompt {
+public:
+    DesktopPrompt();
+    PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
+                     PromptIcon icon) override;
+
+private:
+    bool interactive_;
+};
+
+} // namespace gabblet

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace gabblet {
+
+// The settings held in memory from start-up to exit. Fields start zero or
+// empty: the loader fills them from the files, and a loader that stops at a
+// bad value leaves the rest that way.
+struct Settings {
+    QString SharedFile = QStringLiteral("gabblet.ini");
+    QString UserFile = QStringLiteral("gabblet.ini");
+
+    QString Version;
+    QString MyName;
+    bool NoAction = false;
+    bool Quiet = false;
+    bool CheckEmail = false;
+    bool SpeakSubject = false;
+    bool ProcTalk = false;
+    bool HideAfterEmail = false;
+    QString CharPath;
+    QString OfficePath;
+    QString DefaultChar;
+    QString TheReadChar;
+    bool ParagraphPause = false;
+    bool UseAssistant = false;
+    bool UseAgent = false;
+    bool CheckStartup = false;
+    bool EmailSeperateWindows = false;
+    bool EmailAnnWave = false;
+    QString WaveFilename;
+    qint32 TimeOut = 0;
+    qint32 TimeOutWeb = 0;
+    qint16 MaxToGet = 0;
+    QString LastSendAccount;
+    bool CacheAcc = false;
+    bool CacheEmail = false;
+    bool Debug = false;
+    qint16 Port = 0;
+
+    // Recent e-mail recipients, oldest first, each address once.
+    QStringList RecentAddresses;
+    void addRecentAddress(const QString& address);
+};
+
+} // namespace gabblet

@@ -1,0 +1,116 @@
+#include "platform/IniFile.h"
+#include "support/TempHome.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <unistd.h>
+
+using namespace gabblet;
+
+namespace {
+
+class Instance {
+public:
+    Instance(const QString& home, const QStringList& args = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("GABBLET_HOME", home);
+        env.insert("GABBLET_NONINTERACTIVE", "1");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(env);
+        process.setReadChannel(QProcess::StandardError);
+        process.start(QStringLiteral(GABBLET_BINARY), args);
+    }
+    ~Instance() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    bool waitForReady() {
+        while (!err.contains("gabblet: ready\n")) {
+            if (!process.waitForReadyRead(20000))
+                return false;
+            err += process.readAllStandardError();
+        }
+        return true;
+    }
+    QString finish() {
+        process.waitForFinished(20000);
+        err += process.readAllStandardError();
+        return QString::fromUtf8(err);
+    }
+    QProcess process;
+    QByteArray err;
+};
+
+quint16 testPort() { return quint16(20000 + (::getpid() % 5000) * 2); }
+
+} // namespace
+
+TEST(Process, ASecondInstanceOnTheSamePortEndsAndTheFirstRunsOn) {
+    test::TempHome home;
+    const quint16 port = testPort();
+    home.write("gabblet.ini", "version=0.34\r\nport=" + QByteArray::number(port) + "\r\n");
+    Instance first(home.path());
+    ASSERT_TRUE(first.waitForReady()) << first.err.toStdString();
+
+    Instance second(home.path());
+    const QString out = second.finish();
+    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(out.contains("gabblet: Gabblet crash detection: I have detected")) << out.toStdString();
+    EXPECT_TRUE(out.contains("It would appear that either Gabblet is already running or another "
+                             "program is using the same port. [OK]"))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains("gabblet: ready"));
+
+    // The first still holds its port and ends cleanly on SIGTERM, saving.
+    QUdpSocket probe;
+    EXPECT_FALSE(probe.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress));
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+    first.process.terminate();
+    first.finish();
+    EXPECT_EQ(first.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.process.exitCode(), 0);
+    EXPECT_EQ(ReadIniKey(home.file("gabblet.ini"), "version", ""), "0.34");
+    EXPECT_FALSE(ReadIniKey(home.file("gabblet.ini"), "formtop", "").isEmpty());
+}
+
+TEST(Process, AKilledRunIsReportedNextTimeButATerminatedOneIsNot) {
+    test::TempHome home;
+    home.write("gabblet.ini", "version=0.34\r\nport=0\r\n");
+    {
+        Instance run(home.path());
+        ASSERT_TRUE(run.waitForReady());
+        run.process.kill();
+        run.finish();
+    }
+    {
+        Instance run(home.path());
+        ASSERT_TRUE(run.waitForReady());
+        EXPECT_TRUE(run.err.contains("Gabblet crash detection"));
+        ::kill(pid_t(run.process.processId()), SIGINT);
+        run.finish();
+    }
+    Instance clean(home.path());
+    ASSERT_TRUE(clean.waitForReady());
+    EXPECT_FALSE(clean.err.contains("crash detection"));
+}
+
+TEST(Process, GnuOptions) {
+    QProcess p;
+    p.start(QStringLiteral(GABBLET_BINARY), {"--version"});
+    p.waitForFinished(10000);
+    EXPECT_EQ(p.readAllStandardOutput(), "Gabblet 0.34\n");
+    EXPECT_EQ(p.exitCode(), 0);
+    p.start(QStringLiteral(GABBLET_BINARY), {"--help"});
+    p.waitForFinished(10000);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("Usage: gabblet"));
+    EXPECT_EQ(p.exitCode(), 0);
+    p.start(QStringLiteral(GABBLET_BINARY), {"--bogus"});
+    p.waitForFinished(10000);
+    EXPECT_EQ(p.exitCode(), 2);
+}

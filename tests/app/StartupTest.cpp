@@ -1,0 +1,139 @@
+#include "app/AppController.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "app/SplashWindow.h"
+#include "platform/IniFile.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TempHome.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+using namespace gabblet;
+
+class StartupTest : public ::testing::Test {
+protected:
+    // Port 0 keeps these runs off the network; the socket tests run real processes.
+    void settings(const QByteArray& extra) { home.write("gabblet.ini", extra + "version=0.34\r\nport=0\r\n"); }
+
+    std::unique_ptr<AppController> start(const QStringList& args = {}) {
+        state = std::make_unique<AppState>();
+        state->ProgramDir = home.path();
+        CommandLine cli;
+        QString error;
+        parseArguments(args, cli, error);
+        auto c = std::make_unique<AppController>(*state, prompt, cli);
+        loaded = c->Form_Load();
+        return c;
+    }
+
+    test::TempHome home;
+    test::ScriptedPrompt prompt;
+    std::unique_ptr<AppState> state;
+    bool loaded = false;
+};
+
+TEST_F(StartupTest, AFirstStartRunsToDoneAndAnExitSavesAndClearsTheMarker) {
+    settings("");
+    auto c = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(prompt.shown.isEmpty());
+    EXPECT_EQ(home.read("crashdet.log"), "Should only be present during a running state\r\n");
+    EXPECT_TRUE(QFileInfo(home.file("Outbox")).isDir());
+    ASSERT_NE(c->splash(), nullptr);
+    EXPECT_EQ(c->splash()->status(), "Done");
+    EXPECT_EQ(c->window().windowTitle(), "Gabblet");
+    EXPECT_EQ(c->window().SSTab1()->count(), 4);
+    EXPECT_TRUE(c->Timer2().isActive());
+    EXPECT_EQ(c->Timer2().interval(), 60000);
+    EXPECT_FALSE(state->ManualCheck);
+
+    QSignalSpy ended(c.get(), &AppController::programEnded);
+    c->DoExit();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
+    EXPECT_FALSE(c->Timer2().isActive());
+    EXPECT_FALSE(ReadIniKey(home.file("gabblet.ini"), "formtop", "").isEmpty());
+}
+
+TEST_F(StartupTest, ALeftoverMarkerIsReportedAsACrash) {
+    settings("");
+    home.write("crashdet.log", "Should only be present during a running state\r\n");
+    auto c = start();
+    ASSERT_EQ(prompt.shown.size(), 1);
+    const auto& box = prompt.shown[0];
+    EXPECT_EQ(box.title, "Gabblet crash detection");
+    EXPECT_EQ(box.icon, PromptIcon::Critical);
+    EXPECT_TRUE(box.text.startsWith("I have detected that the last time Gabblet was used it "
+                                    "crashed.\r\nIf that is the case, please send the author a "
+                                    "bug report.\r\nThank you, "));
+}
+
+TEST_F(StartupTest, AUserGetsAFolderAndACaption) {
+    settings("");
+    auto c = start({"/user=Anna", "Smith"});
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(c->window().windowTitle(), "Gabblet - anna");
+    EXPECT_TRUE(QFileInfo(home.file("anna/Outbox")).isDir());
+    c->DoExit();
+    EXPECT_FALSE(ReadIniKey(home.file("anna/gabblet.ini"), "formtop", "").isEmpty());
+    EXPECT_EQ(ReadIniKey(home.file("gabblet.ini"), "version", ""), "0.34");
+}
+
+TEST_F(StartupTest, TheWindowReturnsWhereItWasOrIsCentred) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    settings("formtop=99999999\r\nformleft=150\r\n");
+    auto c = start();
+    const QRect frame = c->window().frameGeometry();
+    EXPECT_NEAR(frame.center().x(), screen.center().x(), 2);
+    EXPECT_NEAR(frame.center().y(), screen.center().y(), 2);
+    c->DoExit();
+
+    const double tpp = c->twipsPerPixel();
+    settings(QByteArray("formtop=") + QByteArray::number(int(30 * tpp)) + "\r\nformleft=" +
+             QByteArray::number(int(40 * tpp)) + "\r\n");
+    auto d = start();
+    EXPECT_EQ(d->window().pos(), QPoint(40, 30));
+    d->DoExit();
+}
+
+TEST_F(StartupTest, ExitWithoutSavingLeavesTheFilesAsTheyWere) {
+    settings("debug=1\r\nquiet=1\r\n");
+    const QByteArray before = home.read("gabblet.ini");
+    auto c = start();
+    EXPECT_FALSE(c->window().findChild<QWidget*>("HotMailOpenURL")->isHidden());
+    state->settings.Quiet = false;
+    c->ExitNoSave();
+    EXPECT_TRUE(c->ended());
+    EXPECT_EQ(home.read("gabblet.ini"), before);
+    EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
+}
+
+TEST_F(StartupTest, TrayExitAsksFirst) {
+    settings("checkstartup=1\r\n");
+    auto c = start();
+    EXPECT_TRUE(state->ManualCheck);
+    EXPECT_TRUE(c->window().findChild<QWidget*>("HotMailOpenURL")->isHidden());
+    prompt.answers = {PromptAnswer::No};
+    c->mPopExit();
+    EXPECT_FALSE(c->ended());
+    ASSERT_EQ(prompt.shown.size(), 1);
+    EXPECT_EQ(prompt.shown[0].title, "Exit Gabblet");
+    EXPECT_EQ(prompt.shown[0].text, "Are you sure?");
+    c->mPopExit(); // default answer: Yes
+    EXPECT_TRUE(c->ended());
+}
+
+TEST_F(StartupTest, StatusLinesReachTheAcksBox) {
+    settings("port=40000\r\n");
+    auto c = start();
+    const QString acks = c->window().Acks()->toPlainText();
+    EXPECT_TRUE(acks.contains("LoadSettings Sorry: the value of Port is out of range")) << acks.toStdString();
+    c->DoExit();
+}

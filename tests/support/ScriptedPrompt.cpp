@@ -1,0 +1,20 @@
+#include "ScriptedPrompt.h"
+
+namespace gabblet::test {
+
+PromptAnswer ScriptedPrompt::ask(const QString& title, const QString& text, PromptButtons buttons,
+                                 PromptIcon icon) {
+    shown.append({title, text, buttons, icon});
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
+}
+
+QStringList ScriptedPrompt::texts() const {
+    QStringList out;
+    for (const Shown& s : shown)
+        out.append(s.text);
+    return out;
+}
+
+} // namespace gabblet::test
