@@ -27,7 +27,9 @@ AppController::AppController(AppState& state, Prompt& prompt, CommandLine comman
     connect(window_.get(), &MainWindow::exitNoSaveRequested, this, &AppController::ExitNoSave);
 }
 
-SplashWindow* AppController::splash() const { return splash_; }
+SplashWindow* AppController::splash() const {
+    return splash_;
+}
 
 AppController::~AppController() {
     if (splash_)
@@ -40,19 +42,21 @@ void AppController::status(const QString& text) {
 }
 
 double AppController::twipsPerPixel() const {
-    const QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
 void AppController::checkCrashMarker() {
     if (QFileInfo::exists(kCrashMarker)) {
-        prompt_.ask(QStringLiteral("Gabblet crash detection"),
-                    QStringLiteral("I have detected that the last time Gabblet was used it crashed.") +
-                        kCrLf +
-                        QStringLiteral("If that is the case, please send the author a bug report.") +
-                        kCrLf + QStringLiteral("Thank you, ") + QStringLiteral(GABBLET_BUG_ADDRESS),
-                    PromptButtons::Ok, PromptIcon::Critical);
+        prompt_.ask(
+            QStringLiteral("Gabblet crash detection"),
+            QStringLiteral("I have detected that the last time Gabblet was used it crashed.") +
+                kCrLf +
+                QStringLiteral("If that is the case, please send the author a bug report.") +
+                kCrLf + QStringLiteral("Thank you, ") + QStringLiteral(GABBLET_BUG_ADDRESS),
+            PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
     writeTextFile(kCrashMarker,
@@ -61,8 +65,10 @@ void AppController::checkCrashMarker() {
 
 void AppController::placeWindow() {
     const QString& file = state_.settings.UserFile;
-    const auto top = toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormTop"), QStringLiteral("-1"))));
-    const auto left = toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormLeft"), QStringLiteral("-1"))));
+    const auto top =
+        toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormTop"), QStringLiteral("-1"))));
+    const auto left =
+        toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormLeft"), QStringLiteral("-1"))));
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desk = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const double tpp = twipsPerPixel();
@@ -101,12 +107,12 @@ bool AppController::EnsureOutboxDir() {
     const QString outbox = state_.userPath(QStringLiteral("Outbox"));
     if (QFileInfo(outbox).isDir() || QDir().mkpath(outbox))
         return true;
-    const PromptAnswer answer = prompt_.question(
-        QStringLiteral("A directory '") + state_.ProgramDir + QLatin1Char('/') + outbox +
-            QStringLiteral("' needs to be created.") + kCrLf +
-            QStringLiteral("However a file with that name already exists.") + kCrLf +
-            QStringLiteral("Shall I overwrite the current file?"),
-        QStringLiteral("Gabblet"), PromptButtons::YesNoCancel);
+    const PromptAnswer answer =
+        prompt_.question(QStringLiteral("A directory '") + state_.ProgramDir + QLatin1Char('/') +
+                             outbox + QStringLiteral("' needs to be created.") + kCrLf +
+                             QStringLiteral("However a file with that name already exists.") +
+                             kCrLf + QStringLiteral("Shall I overwrite the current file?"),
+                         QStringLiteral("Gabblet"), PromptButtons::YesNoCancel);
     if (answer == PromptAnswer::Yes && QFile::remove(outbox) && QDir().mkpath(outbox))
         return true;
     prompt_.inform(QStringLiteral("Please rectify the situation by either moving the current file "
@@ -115,7 +121,9 @@ bool AppController::EnsureOutboxDir() {
 }
 
 // Queued e-mails waiting in the outbox; the outbox view fills this in.
-int AppController::outboxCount() const { return 0; }
+int AppController::outboxCount() const {
+    return 0;
+}
 
 bool AppController::Form_Load() {
     // 1-2: the program folder is the current folder from here on.
@@ -228,7 +236,9 @@ bool AppController::Form_Unload(bool askQuestions) {
     return true;
 }
 
-void AppController::DoExit() { Form_Unload(); }
+void AppController::DoExit() {
+    Form_Unload();
+}
 
 void AppController::mPopExit() {
     if (prompt_.question(QStringLiteral("Are you sure?"), QStringLiteral("Exit Gabblet")) ==

@@ -77,7 +77,8 @@ QString legacyUserName(const QString& commandLine, Prompt& prompt) {
     const QString lower = commandLine.toLower();
     const qsizetype at = lower.indexOf(QLatin1String("/user"));
     if (at < 0) {
-        prompt.inform(QStringLiteral("Unknown command line setting. The settings will be ignored."));
+        prompt.inform(
+            QStringLiteral("Unknown command line setting. The settings will be ignored."));
         return {};
     }
     const qsizetype eq = lower.indexOf(QLatin1Char('='), at);

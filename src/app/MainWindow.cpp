@@ -8,11 +8,11 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -51,7 +51,8 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
     tabs_->addTab(statusPage, QStringLiteral("&Status"));
     setCentralWidget(tabs_);
 
-    hotMailOpenUrl_ = new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"), inbox_);
+    hotMailOpenUrl_ =
+        new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"), inbox_);
     hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
     static_cast<QVBoxLayout*>(inbox_->layout())->addWidget(hotMailOpenUrl_);
     static_cast<QVBoxLayout*>(inbox_->layout())->addStretch();
@@ -103,7 +104,8 @@ void MainWindow::showStatus(const QString& appended, bool cut) {
         end.insertText(appended);
     }
     QTextCursor caret(acks_->document());
-    caret.setPosition(int(qMin<qsizetype>(status_.caretPosition(), acks_->document()->characterCount() - 1)));
+    caret.setPosition(
+        int(qMin<qsizetype>(status_.caretPosition(), acks_->document()->characterCount() - 1)));
     acks_->setTextCursor(caret);
     acks_->ensureCursorVisible();
 }
@@ -160,7 +162,8 @@ void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // Minimising hides the window behind the tray icon. Without a tray the
     // window stays in the task bar, or it could not be found again.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) && tray_)
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        tray_)
         QTimer::singleShot(0, this, &QWidget::hide);
 }
 

@@ -34,10 +34,10 @@ public:
     void restoreFromTray();
 
 Q_SIGNALS:
-    void exitRequested();         // File > Exit
-    void exitNoSaveRequested();   // debug-only exit
-    void trayExitRequested();     // tray menu Exit
-    void closeRequested();        // the window's close button
+    void exitRequested();       // File > Exit
+    void exitNoSaveRequested(); // debug-only exit
+    void trayExitRequested();   // tray menu Exit
+    void closeRequested();      // the window's close button
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -102,8 +102,8 @@ void loadAccountState(AppState& state) {
         MailStateRec& ms = mail.MailState[size_t(i)];
         ms.MsgCount = -1;
         if (acc.Active && acc.Remember) {
-            const auto n = toInt16(leadingNumber(
-                ReadIniKey(s.UserFile, QStringLiteral("Inbox") + QString::number(i), QStringLiteral("-1"))));
+            const auto n = toInt16(leadingNumber(ReadIniKey(
+                s.UserFile, QStringLiteral("Inbox") + QString::number(i), QStringLiteral("-1"))));
             ms.MsgCount = n.value_or(-1);
         }
         ms.Countdown = acc.ChkFrq;

@@ -62,7 +62,9 @@ void SplashWindow::tick() {
     }
 }
 
-void SplashWindow::mousePressEvent(QMouseEvent*) { close(); }
+void SplashWindow::mousePressEvent(QMouseEvent*) {
+    close();
+}
 
 void SplashWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);

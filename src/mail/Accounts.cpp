@@ -14,8 +14,8 @@ bool flagKey(const QString& file, const QString& key) {
 
 void LoadAccounts(MailTables& tables, const Settings& settings) {
     const QString& file = settings.UserFile;
-    const float version =
-        static_cast<float>(leadingNumber(ReadIniKey(settings.SharedFile, QStringLiteral("Version"), QStringLiteral("0"))));
+    const float version = static_cast<float>(leadingNumber(
+        ReadIniKey(settings.SharedFile, QStringLiteral("Version"), QStringLiteral("0"))));
     qint16 count = 0;
     bool converted = false;
     for (qsizetype i = 0; i < kAccountSlots; ++i) {
@@ -31,8 +31,10 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
         rec.Active = flagKey(file, key("Active"));
         // A frequency too large for the field is read as "never" rather than
         // failing the whole load.
-        rec.ChkFrq = toInt16(leadingNumber(ReadIniKey(file, key("ChkFrq"), QStringLiteral("0")))).value_or(0);
-        const bool web = rec.Type == QLatin1String("HotMail") || rec.Type == QLatin1String("MailCity");
+        rec.ChkFrq = toInt16(leadingNumber(ReadIniKey(file, key("ChkFrq"), QStringLiteral("0"))))
+                         .value_or(0);
+        const bool web =
+            rec.Type == QLatin1String("HotMail") || rec.Type == QLatin1String("MailCity");
         if (web && rec.ChkFrq != 0 && rec.ChkFrq < 10)
             rec.ChkFrq = 10;
         rec.Remember = flagKey(file, key("Remember"));
@@ -57,7 +59,8 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
         const QString reverse = ReadIniKey(file, key("Reverse"), QString());
         if (reverse.isEmpty()) {
             rec.Reverse = rec.Type == QLatin1String("HotMail");
-            WriteIniKey(file, key("Reverse"), rec.Reverse ? QStringLiteral("1") : QStringLiteral("0"));
+            WriteIniKey(file, key("Reverse"),
+                        rec.Reverse ? QStringLiteral("1") : QStringLiteral("0"));
         } else {
             rec.Reverse = IniFlag(leadingNumber(reverse));
         }
@@ -70,7 +73,8 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
     // The passwords are in the current scheme now; say so in the file at once,
     // or a run that ends without saving would convert them a second time.
     if (converted)
-        WriteIniKey(settings.SharedFile, QStringLiteral("Version"), QStringLiteral(GABBLET_VERSION_TEXT));
+        WriteIniKey(settings.SharedFile, QStringLiteral("Version"),
+                    QStringLiteral(GABBLET_VERSION_TEXT));
 }
 
 } // namespace gabblet

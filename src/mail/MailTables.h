@@ -9,8 +9,8 @@
 
 namespace gabblet {
 
-constexpr qsizetype kAccountSlots = 51;   // slots 0..50
-constexpr qsizetype kMaxAccounts = 9;     // what the accounts dialog allows
+constexpr qsizetype kAccountSlots = 51;       // slots 0..50
+constexpr qsizetype kMaxAccounts = 9;         // what the accounts dialog allows
 constexpr qsizetype kMessagePositions = 2001; // 0..2000
 constexpr qsizetype kIdPositions = 1001;      // 0..1000
 

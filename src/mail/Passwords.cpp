@@ -58,7 +58,8 @@ QString UnscramblePassword(const QString& text) {
         const int lo = hexDigit(text.at(i + 1));
         if (hi < 0 || lo < 0)
             break; // not something this program wrote; keep what decoded cleanly
-        out.append(cp1252::fromByte(static_cast<unsigned char>(((hi << 4 | lo) - offsets.next()) & 0xFF)));
+        out.append(
+            cp1252::fromByte(static_cast<unsigned char>(((hi << 4 | lo) - offsets.next()) & 0xFF)));
     }
     return out;
 }

@@ -19,7 +19,9 @@ std::function<void()>& beforeRenameHook() {
     return hook;
 }
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 void syncFolderOf(const QString& path) {
     const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
@@ -38,7 +40,9 @@ AtomicFile::AtomicFile(QString target, QString tempPath, mode_t mode)
         temp_ = target_ + QStringLiteral(".tmp");
 }
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
 void AtomicFile::setBeforeRenameHook(std::function<void()> hook) {
     beforeRenameHook() = std::move(hook);
@@ -77,7 +81,9 @@ bool AtomicFile::write(const char* data, qsizetype size) {
     return true;
 }
 
-bool AtomicFile::write(const QByteArray& data) { return write(data.constData(), data.size()); }
+bool AtomicFile::write(const QByteArray& data) {
+    return write(data.constData(), data.size());
+}
 
 bool AtomicFile::commit() {
     if (fd_ < 0)

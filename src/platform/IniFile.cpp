@@ -60,7 +60,8 @@ QString valueOf(const QByteArray& data, const Line& line) {
 
 // Copies the file with its first matching line replaced (or dropped when
 // replacement is empty), appending the replacement when nothing matched.
-bool rewrite(const QString& file, const QString& key, const std::optional<QByteArray>& replacement) {
+bool rewrite(const QString& file, const QString& key,
+             const std::optional<QByteArray>& replacement) {
     QByteArray old;
     const bool exists = QFile::exists(file) || QFileInfo(file).isSymLink();
     if (exists) {
@@ -140,7 +141,9 @@ bool DeleteIniKey(const QString& file, const QString& key) {
     return rewrite(file, key, std::nullopt);
 }
 
-bool IniFlag(double number) { return number == 1.0; }
+bool IniFlag(double number) {
+    return number == 1.0;
+}
 
 double leadingNumber(const QString& text) {
     qsizetype i = 0;
@@ -180,8 +183,12 @@ template <typename T> std::optional<T> roundedTo(double value) {
 }
 } // namespace
 
-std::optional<qint16> toInt16(double value) { return roundedTo<qint16>(value); }
-std::optional<qint32> toInt32(double value) { return roundedTo<qint32>(value); }
+std::optional<qint16> toInt16(double value) {
+    return roundedTo<qint16>(value);
+}
+std::optional<qint32> toInt32(double value) {
+    return roundedTo<qint32>(value);
+}
 
 bool iniBool(const QString& text) {
     const QString t = text.trimmed();

@@ -83,7 +83,8 @@ PromptAnswer showBox(const QString& title, const QString& text, PromptButtons bu
 PromptAnswer DesktopPrompt::ask(const QString& title, const QString& text, PromptButtons buttons,
                                 PromptIcon icon) {
     QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\\n")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\\n"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
     // The question goes out before the box opens, so a script sees what the
     // program waits for; the answer completes the line.
     std::fprintf(stderr, "gabblet: %s: %s", qUtf8Printable(title), qUtf8Printable(shown));

@@ -21,7 +21,9 @@ WakeSignal& wakeSignal() {
 
 } // namespace
 
-void wakeWaiters() { Q_EMIT wakeSignal().wake(); }
+void wakeWaiters() {
+    Q_EMIT wakeSignal().wake();
+}
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     if (done())

@@ -1,5 +1,5 @@
-#include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/AppState.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 
@@ -17,7 +17,8 @@ struct Parsed {
     QStringList messages;
 };
 
-Parsed parse(const test::TempHome& home, const QStringList& args, test::ScriptedPrompt prompt = {}) {
+Parsed parse(const test::TempHome& home, const QStringList& args,
+             test::ScriptedPrompt prompt = {}) {
     CommandLine cli;
     QString error;
     EXPECT_EQ(parseArguments(args, cli, error), CliAction::Run);
@@ -44,8 +45,9 @@ TEST(CommandLine, MalformedFormsAreReportedAndIgnored) {
     test::TempHome home;
     const Parsed missing = parse(home, {"/user"});
     EXPECT_EQ(missing.userDir, "");
-    EXPECT_EQ(missing.messages,
-              QStringList{"Missing '=' on command line. The command line settings will be ignored."});
+    EXPECT_EQ(
+        missing.messages,
+        QStringList{"Missing '=' on command line. The command line settings will be ignored."});
     const Parsed greetOnly = parse(home, {"/greet=Hello", "there"});
     EXPECT_EQ(greetOnly.userDir, "");
     EXPECT_EQ(greetOnly.messages,

@@ -5,8 +5,8 @@
 #include <QProcessEnvironment>
 #include <QUdpSocket>
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace gabblet;
@@ -47,7 +47,9 @@ public:
     QByteArray err;
 };
 
-quint16 testPort() { return quint16(20000 + (::getpid() % 5000) * 2); }
+quint16 testPort() {
+    return quint16(20000 + (::getpid() % 5000) * 2);
+}
 
 } // namespace
 
@@ -61,7 +63,8 @@ TEST(Process, ASecondInstanceOnTheSamePortEndsAndTheFirstRunsOn) {
     Instance second(home.path());
     const QString out = second.finish();
     EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_TRUE(out.contains("gabblet: Gabblet crash detection: I have detected")) << out.toStdString();
+    EXPECT_TRUE(out.contains("gabblet: Gabblet crash detection: I have detected"))
+        << out.toStdString();
     EXPECT_TRUE(out.contains("It would appear that either Gabblet is already running or another "
                              "program is using the same port. [OK]"))
         << out.toStdString();

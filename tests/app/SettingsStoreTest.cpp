@@ -1,5 +1,5 @@
-#include "app/AppState.h"
 #include "app/SettingsStore.h"
+#include "app/AppState.h"
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "support/TempHome.h"
@@ -76,16 +76,18 @@ TEST_F(SettingsStoreTest, MigratesTheOldSingleAccount) {
     EXPECT_EQ(ReadIniKey(f, "storepassword0", ""), "0");
     EXPECT_EQ(ReadIniKey(f, "active0", ""), "1");
     EXPECT_EQ(ReadIniKey(f, "password0", "none"), "none");
-    for (const char* old : {"POPHOST", "POPAccount", "POPPassword", "POPStore", "POPUse", "OutlookUse"})
+    for (const char* old :
+         {"POPHOST", "POPAccount", "POPPassword", "POPStore", "POPUse", "OutlookUse"})
         EXPECT_EQ(ReadIniKey(f, old, "gone"), "gone") << old;
     EXPECT_EQ(ReadIniKey(f, "myname", ""), "Anna");
 }
 
 TEST_F(SettingsStoreTest, AMigratedPasswordLoadsAsTheUserTypedIt) {
     home.write("gabblet.ini", "OutlookUse=1\r\nOutlookProfile=Work\r\nOutlookStore=1\r\n"
-                              "OutlookPassword=" + ScramblePassword("tiger").toLatin1() +
-                              "\r\nPOPUse=1\r\nPOPStore=1\r\nPOPPassword=" +
-                              ScramblePassword("lion").toLatin1() + "\r\n");
+                              "OutlookPassword=" +
+                                  ScramblePassword("tiger").toLatin1() +
+                                  "\r\nPOPUse=1\r\nPOPStore=1\r\nPOPPassword=" +
+                                  ScramblePassword("lion").toLatin1() + "\r\n");
     EXPECT_TRUE(LoadSettings(state).isEmpty());
     ASSERT_EQ(state.mail.AccCount, 2);
     EXPECT_EQ(state.mail.Acc[0].Type, "Outlook");

@@ -20,7 +20,9 @@ using namespace gabblet;
 class StartupTest : public ::testing::Test {
 protected:
     // Port 0 keeps these runs off the network; the socket tests run real processes.
-    void settings(const QByteArray& extra) { home.write("gabblet.ini", extra + "version=0.34\r\nport=0\r\n"); }
+    void settings(const QByteArray& extra) {
+        home.write("gabblet.ini", extra + "version=0.34\r\nport=0\r\n");
+    }
 
     std::unique_ptr<AppController> start(const QStringList& args = {}) {
         state = std::make_unique<AppState>();
@@ -96,8 +98,8 @@ TEST_F(StartupTest, TheWindowReturnsWhereItWasOrIsCentred) {
     c->DoExit();
 
     const double tpp = c->twipsPerPixel();
-    settings(QByteArray("formtop=") + QByteArray::number(int(30 * tpp)) + "\r\nformleft=" +
-             QByteArray::number(int(40 * tpp)) + "\r\n");
+    settings(QByteArray("formtop=") + QByteArray::number(int(30 * tpp)) +
+             "\r\nformleft=" + QByteArray::number(int(40 * tpp)) + "\r\n");
     auto d = start();
     EXPECT_EQ(d->window().pos(), QPoint(40, 30));
     d->DoExit();
@@ -134,6 +136,7 @@ TEST_F(StartupTest, StatusLinesReachTheAcksBox) {
     settings("port=40000\r\n");
     auto c = start();
     const QString acks = c->window().Acks()->toPlainText();
-    EXPECT_TRUE(acks.contains("LoadSettings Sorry: the value of Port is out of range")) << acks.toStdString();
+    EXPECT_TRUE(acks.contains("LoadSettings Sorry: the value of Port is out of range"))
+        << acks.toStdString();
     c->DoExit();
 }

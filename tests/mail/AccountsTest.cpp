@@ -22,9 +22,11 @@ TEST_F(AccountsTest, LoadsUntilTheFirstEmptyTypeWithTheirRules) {
     home.write("gabblet.ini",
                "version=0.34\r\n"
                "type0=POP3\r\nname0=Home\r\nhost0=pop.example\r\nactive0=1\r\nchkfrq0=5\r\n"
-               "storepassword0=1\r\npassword0=" + ScramblePassword("s3cret").toLatin1() + "\r\n"
-               "type1=HotMail\r\nname1=Web\r\nchkfrq1=3\r\nhost1=ignored\r\nactive1=2\r\n"
-               "type3=POP3\r\n");
+               "storepassword0=1\r\npassword0=" +
+                   ScramblePassword("s3cret").toLatin1() +
+                   "\r\n"
+                   "type1=HotMail\r\nname1=Web\r\nchkfrq1=3\r\nhost1=ignored\r\nactive1=2\r\n"
+                   "type3=POP3\r\n");
     LoadAccounts(tables, settings);
     ASSERT_EQ(tables.AccCount, 2);
     const AccountRec& pop = tables.Acc[0];

@@ -108,9 +108,9 @@ TEST(IniValues, NumbersFlagsAndBooleans) {
     EXPECT_EQ(toInt16(2.5), 2); // half to even
     EXPECT_EQ(toInt16(3.5), 4);
     EXPECT_TRUE(IniFlag(leadingNumber("1")));
-    EXPECT_FALSE(IniFlag(leadingNumber("2")));  // CheckEmail=2 is off
+    EXPECT_FALSE(IniFlag(leadingNumber("2"))); // CheckEmail=2 is off
     EXPECT_FALSE(IniFlag(leadingNumber("-1")));
-    EXPECT_TRUE(iniBool("2"));                   // CacheAcc=2 is on
+    EXPECT_TRUE(iniBool("2")); // CacheAcc=2 is on
     EXPECT_TRUE(iniBool("True"));
     EXPECT_FALSE(iniBool("0"));
     EXPECT_EQ(numberText(5), " 5");

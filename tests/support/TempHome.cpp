@@ -8,7 +8,9 @@ namespace gabblet::test {
 
 TempHome::TempHome() : previousCwd_(QDir::currentPath()) {}
 
-TempHome::~TempHome() { QDir::setCurrent(previousCwd_); }
+TempHome::~TempHome() {
+    QDir::setCurrent(previousCwd_);
+}
 
 void TempHome::write(const QString& name, const QByteArray& bytes) const {
     QDir().mkpath(QFileInfo(file(name)).absolutePath());
