@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDateTime>
+
+namespace gabblet {
+
+// Wall-clock time for texts (dates and times spoken to the user). Durations
+// never use it: waits measure with a monotonic clock.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+} // namespace gabblet

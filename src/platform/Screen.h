@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRect>
+
+namespace gabblet {
+
+// The desktop's size, in pixels and in twips (1/1440 inch): positions in
+// messages are fractions of it, and stored window sizes are in twips.
+class ScreenMetrics {
+public:
+    virtual ~ScreenMetrics() = default;
+    virtual QRect geometry() const = 0; // pixels
+    virtual double twipsPerPixel() const = 0;
+};
+
+class DesktopScreen : public ScreenMetrics {
+public:
+    QRect geometry() const override;
+    double twipsPerPixel() const override;
+};
+
+} // namespace gabblet
