@@ -7,7 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config clang
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libgtest-dev libgmock-dev
-    libespeak-ng-dev espeak-ng
+    libespeak-ng-dev espeak-ng espeak-ng-data
+    qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base
     xvfb xauth
 )
 

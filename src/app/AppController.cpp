@@ -7,6 +7,8 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Prompt.h"
+#include "speech/CharacterCatalogue.h"
+#include "speech/SpeechServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,6 +36,32 @@ SplashWindow* AppController::splash() const {
 AppController::~AppController() {
     if (splash_)
         delete splash_;
+}
+
+void AppController::say(const QString& text, const QString& animation) {
+    if (!speech_)
+        return;
+    QString t = text;
+    QString character;
+    speech_->speaker.Speak(t, animation, character, QString(), false);
+}
+
+// Character folders, the character list and the first character's actions.
+// A first start has no default character yet: the first bundled one greets.
+void AppController::setUpCharacters() {
+    Settings& s = state_.settings;
+    status(QStringLiteral("Looking for Agent files..."));
+    status(QStringLiteral("Looking for Assistant files..."));
+    FindCharacterDirs(s, defaultCharacterFolders());
+    if (s.UseAgent)
+        status(QStringLiteral("Looking for Agent characters..."));
+    if (s.UseAssistant)
+        status(QStringLiteral("Looking for Assistant characters..."));
+    state_.CharacterList = FillCharacterList(s);
+    if (s.DefaultChar.isEmpty() && s.UseAgent && !state_.CharacterList.isEmpty() &&
+        characterKind(state_.CharacterList.first()) == CharacterKind::Agent)
+        s.DefaultChar = state_.CharacterList.first();
+    state_.ActionList = selectCharacter(speech_->host, s, state_.CharacterList.first()).animations;
 }
 
 void AppController::status(const QString& text) {
@@ -162,22 +190,32 @@ bool AppController::Form_Load() {
     if (!settingsError.isEmpty())
         state_.status.AddStatus(QStringLiteral("LoadSettings Sorry: ") + settingsError + kCrLf);
     window_->setDebugControls(state_.settings.Debug);
+    speech_ = std::make_unique<SpeechServices>(state_.settings, state_.status, state_.speech,
+                                               state_.mail, nullptr);
+    speech_->host.setTrace(state_.settings.Debug);
+    // Scripts and tests can have speech run at once and silently.
+    if (qEnvironmentVariable("GABBLET_FAST_SPEECH") == QLatin1String("1")) {
+        speech_->voice.setSilent(true);
+        speech_->voice.setTimeScale(0);
+        speech_->host.setTimeScale(0);
+    }
     // 12-14: character folders and the character list.
-    status(QStringLiteral("Looking for Agent files..."));
-    status(QStringLiteral("Looking for Assistant files..."));
-    if (state_.settings.UseAgent)
-        status(QStringLiteral("Looking for Agent characters..."));
-    if (state_.settings.UseAssistant)
-        status(QStringLiteral("Looking for Assistant characters..."));
-    // 15: aliases. 16: message logs (a first run is greeted).
+    setUpCharacters();
+    // 15: aliases. 16: message logs; a first run is greeted.
     status(QStringLiteral("Loading Buffers..."));
+    if (!QFileInfo::exists(state_.userPath(QStringLiteral("rec.txt"))))
+        say(QStringLiteral("Welcome to ") + window_->windowTitle(), QStringLiteral("greet"));
     // 17: the two datagram sockets.
     if (!bindSockets())
         return false;
-    // 18-20: character server, variable list, announcement templates.
+    // 18: the character host. 19-20: variable list, announcement templates.
+    if (!speech_->host.connectServer())
+        state_.settings.UseAgent = false;
     // 21: no version check at start-up; updating is a menu command.
     status(QStringLiteral("Checking for new version..."));
-    // 22: the greeting of the command line is spoken by the speech pipeline.
+    // 22: the greeting asked for on the command line.
+    if (const auto greeting = greetText(commandLine_))
+        say(*greeting, QStringLiteral("Greet"));
     // 23-24: e-mail checking.
     if (state_.settings.CheckEmail && state_.settings.CheckStartup) {
         status(QStringLiteral("Performing startup email check..."));

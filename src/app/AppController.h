@@ -14,6 +14,7 @@ struct AppState;
 class MainWindow;
 class Prompt;
 class SplashWindow;
+class SpeechServices;
 
 // Starts the program, runs its exits and ends it. It owns the main window
 // and the check timer; everything it does to the screen goes through them.
@@ -36,6 +37,10 @@ public:
     MainWindow& window() { return *window_; }
     QTimer& Timer2() { return timer2_; }
     SplashWindow* splash() const;
+    // The voice, the characters and Speak; there once start-up has begun.
+    SpeechServices* speech() const { return speech_.get(); }
+    // Speaks a text the way the program's own messages are spoken.
+    void say(const QString& text, const QString& animation);
     // Twips per pixel of the main window's screen, from its logical DPI.
     double twipsPerPixel() const;
 
@@ -48,6 +53,7 @@ private:
     void checkCrashMarker();
     void placeWindow();
     bool bindSockets();
+    void setUpCharacters();
     bool EnsureOutboxDir();
     int outboxCount() const;
 
@@ -55,6 +61,7 @@ private:
     Prompt& prompt_;
     CommandLine commandLine_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<SpeechServices> speech_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     bool ended_ = false;

@@ -4,6 +4,7 @@
 #include "peer/PeerSockets.h"
 #include "platform/Settings.h"
 #include "platform/StatusLog.h"
+#include "speech/SpeechState.h"
 
 #include <QString>
 
@@ -26,7 +27,10 @@ struct AppState {
     int StartHeight = 0; // window height reached at the end of start-up
 
     Settings settings;
+    SpeechState speech;
     MailTables mail;
+    QStringList CharacterList; // what the character list offers
+    QStringList ActionList;    // the actions of the chosen character
     StatusLog status;
     PeerSockets sockets;
 

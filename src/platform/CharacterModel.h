@@ -35,8 +35,8 @@ struct Part {
 
 struct PartPlacement {
     QString part;
-    QPointF offset;    // pixels, in the character's own coordinates
-    qreal angle = 0;   // degrees, clockwise, about `pivot`
+    QPointF offset;  // pixels, in the character's own coordinates
+    qreal angle = 0; // degrees, clockwise, about `pivot`
     QPointF pivot;
     qreal scale = 1.0; // about `pivot`
 };

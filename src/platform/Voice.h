@@ -10,9 +10,10 @@ namespace gabblet {
 
 // A speech text with its speech tags taken apart: what is spoken, what the
 // balloon shows, and how. Tags: \Vol=n\ (0..65535), \Spd=n\ (words per
-// minute), \Pit=n\ (Hz), \Pau=n\ (ms), \Emp\, \Rst\, \Chr=Normal|Monotone|Whisper\
-// (quoted or not), \Ctx=Address|Email|Unknown\, \Map="spoken"="shown"\.
-// Unknown tags are skipped, never spoken; "\\" is a backslash.
+// minute), \Pit=n\ (Hz), \Pau=n\ (ms), \Emp\, \Rst\,
+// \Chr=Normal|Monotone|Whisper\ (quoted or not), \Ctx=Address|Email|Unknown\,
+// \Map="spoken"="shown"\. Unknown tags are skipped, never spoken; a doubled
+// backslash is a backslash.
 struct SpeechPiece {
     QString spoken;     // text handed to the engine
     QString shown;      // text the balloon shows for it

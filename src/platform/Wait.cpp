@@ -1,5 +1,6 @@
 #include "Wait.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QObject>
@@ -35,6 +36,13 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&wakeSignal(), &WakeSignal::wake, &loop, &QEventLoop::quit);
+    // Whatever the events just handled changed, the condition is looked at
+    // again before the loop goes back to sleep; a quiet loop costs nothing.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
     while (!done() && !deadline.hasExpired()) {
         timer.start(static_cast<int>(qMax<qint64>(0, deadline.remainingTime())));
         loop.exec();

@@ -5,6 +5,8 @@
 #include "speech/CharacterCatalogue.h"
 #include "speech/Variables.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace gabblet {
@@ -212,12 +214,21 @@ void Speaker::playAnimation(const QString& character, const QString& name, bool 
 void Speaker::saySegment(const QString& character, const QString& segment, const QString& prefix,
                          const QString& volumeTag, bool wait) {
     switch (characterKind(character)) {
-    case CharacterKind::Agent:
+    case CharacterKind::Agent: {
+        // Quiet must stay quiet: a volume tag inside the message would
+        // otherwise turn the sound back up.
+        QString said = segment;
+        if (ctx_.settings.Quiet) {
+            static const QRegularExpression loud(QStringLiteral(R"(\\Vol=[^\\]*\\)"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+            said.replace(loud, QStringLiteral("\\Vol=1\\"));
+        }
         st_.RequestDone = false;
-        track(ctx_.host.speak(character, prefix + volumeTag + segment));
+        track(ctx_.host.speak(character, prefix + volumeTag + said));
         if (wait)
             WaitForRequest();
         break;
+    }
     case CharacterKind::Assistant:
         ctx_.host.assistantBalloon(segment);
         break;

@@ -20,6 +20,7 @@ public:
         env.insert("GABBLET_HOME", home);
         env.insert("GABBLET_NONINTERACTIVE", "1");
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("GABBLET_FAST_SPEECH", "1");
         process.setProcessEnvironment(env);
         process.setReadChannel(QProcess::StandardError);
         process.start(QStringLiteral(GABBLET_BINARY), args);

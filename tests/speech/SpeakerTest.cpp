@@ -109,6 +109,9 @@ TEST_F(SpeakerTest, DisableQuietAndAnUnknownAnimation) {
     EXPECT_TRUE(state.SpeechDone);
     settings.NoAction = false;
     settings.Quiet = true;
+    EXPECT_EQ(speak("\\Vol=65535\\ LOUD"),
+              (QStringList{"show Merlin", "speak Merlin  \\Vol=1\\ \\Vol=1\\ LOUD "}));
+    host.log.clear();
     const QStringList quiet = speak("a {{Nope}} b {{Wave}}");
     EXPECT_EQ(quiet,
               (QStringList{"show Merlin", "speak Merlin  \\Vol=1\\ a", "play-failed Merlin Nope",

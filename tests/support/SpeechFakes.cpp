@@ -114,6 +114,37 @@ QStringList RecordingCharacterHost::visibleRequests() const {
     return out;
 }
 
+void FakeVoice::speak(const QString& taggedText, const VoiceSpec& voice) {
+    if (speaking_)
+        finishNow();
+    spoken << voice.voice + ": " + taggedText;
+    speaking_ = true;
+    shownLength_ = 0;
+    for (const SpeechPiece& piece : parseSpeechTags(taggedText))
+        shownLength_ += int(piece.shown.size());
+    const int generation = ++generation_;
+    if (!manual)
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == generation_)
+                finishNow();
+        });
+}
+
+void FakeVoice::stop() {
+    if (speaking_)
+        finishNow();
+}
+
+void FakeVoice::finishNow() {
+    if (!speaking_)
+        return;
+    Q_EMIT mouthOpen(true);
+    Q_EMIT shownProgress(shownLength_);
+    Q_EMIT mouthOpen(false);
+    speaking_ = false;
+    Q_EMIT finished();
+}
+
 void RecordingNotificationView::ProcText(const QString& t) {
     log << "text " + t;
     text += t;

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Screen.h"
 #include "platform/SoundPlayer.h"
+#include "platform/Voice.h"
 #include "speech/AliasDirectory.h"
 #include "speech/NotificationView.h"
 
@@ -77,6 +78,25 @@ public:
     void dropTopmost() override { log << "notopmost"; }
     void placeAt(int left, int top) override;
     bool isVisible() const override { return visible; }
+};
+
+// A voice that "speaks" on the next turn of the event loop: the whole shown
+// text at once, the mouth open and shut, then finished. Or only when told to
+// (manual).
+class FakeVoice : public Voice {
+    Q_OBJECT
+public:
+    QStringList spoken;
+    bool manual = false;
+    void speak(const QString& taggedText, const VoiceSpec& voice) override;
+    void stop() override;
+    bool isSpeaking() const override { return speaking_; }
+    void finishNow();
+
+private:
+    bool speaking_ = false;
+    int shownLength_ = 0;
+    int generation_ = 0;
 };
 
 class FakeSoundPlayer : public SoundPlayer {

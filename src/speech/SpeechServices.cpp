@@ -1,0 +1,16 @@
+#include "SpeechServices.h"
+
+namespace gabblet {
+
+SpeechServices::SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
+                               const MailTables& mail, const AliasDirectory* aliases)
+    : host(voice),
+      none(settings.SharedFile, screen), ctx{settings, status, speech, mail,   host,
+                                             none,     sound,  clock,  screen, aliases},
+      speaker(ctx) {
+    QObject::connect(
+        &host, &DesktopCharacterHost::problem, &status,
+        [&status](const QString& message) { status.AddStatus(message + QStringLiteral("\r\n")); });
+}
+
+} // namespace gabblet

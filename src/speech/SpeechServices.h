@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/DesktopCharacterHost.h"
+#include "platform/EspeakVoice.h"
+#include "platform/QtSoundPlayer.h"
+#include "platform/Screen.h"
+#include "speech/NotificationWindow.h"
+#include "speech/Speaker.h"
+#include "speech/SpeechContext.h"
+
+namespace gabblet {
+
+// The desktop side of speech, put together once: the voice, the character
+// host, the notification window, the wave player and Speak on top of them.
+class SpeechServices {
+public:
+    SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
+                   const MailTables& mail, const AliasDirectory* aliases);
+
+    EspeakVoice voice;
+    DesktopCharacterHost host;
+    DesktopScreen screen;
+    NotificationWindow none;
+    QtSoundPlayer sound;
+    SystemClock clock;
+    SpeechContext ctx;
+    Speaker speaker;
+};
+
+} // namespace gabblet
