@@ -61,7 +61,15 @@ void AppController::setUpCharacters() {
     if (s.DefaultChar.isEmpty() && s.UseAgent && !state_.CharacterList.isEmpty() &&
         characterKind(state_.CharacterList.first()) == CharacterKind::Agent)
         s.DefaultChar = state_.CharacterList.first();
-    state_.ActionList = selectCharacter(speech_->host, s, state_.CharacterList.first()).animations;
+    // Choosing the first entry loads that character to list its actions; like
+    // any choice in the list it is handled from the event loop, which keeps
+    // the file reading off the way to a usable window.
+    QTimer::singleShot(0, this, [this] {
+        if (speech_ && !state_.CharacterList.isEmpty())
+            state_.ActionList =
+                selectCharacter(speech_->host, state_.settings, state_.CharacterList.first())
+                    .animations;
+    });
 }
 
 void AppController::status(const QString& text) {

@@ -28,8 +28,15 @@ CharacterWindow::CharacterWindow(const CharacterModel& model)
 
 void CharacterWindow::showFrame(const Frame& frame) {
     frame_ = frame;
-    updateShape();
+    // A hidden window needs no shape yet; it gets one when it is shown.
+    if (isVisible())
+        updateShape();
     update();
+}
+
+void CharacterWindow::showEvent(QShowEvent* event) {
+    updateShape();
+    QWidget::showEvent(event);
 }
 
 void CharacterWindow::setMouthOpen(bool open) {
