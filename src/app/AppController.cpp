@@ -2,8 +2,11 @@
 
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/Messaging.h"
 #include "app/SettingsStore.h"
 #include "app/SplashWindow.h"
+#include "peer/AliasWindow.h"
+#include "peer/ComposerFrame.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Prompt.h"
@@ -14,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QTabWidget>
 
@@ -27,6 +31,20 @@ AppController::AppController(AppState& state, Prompt& prompt, CommandLine comman
     connect(window_.get(), &MainWindow::closeRequested, this, &AppController::DoExit);
     connect(window_.get(), &MainWindow::trayExitRequested, this, &AppController::mPopExit);
     connect(window_.get(), &MainWindow::exitNoSaveRequested, this, &AppController::ExitNoSave);
+    composer_ = new ComposerFrame(window_->composerTab());
+    window_->composerTab()->layout()->addWidget(composer_);
+    connect(window_.get(), &MainWindow::aliasesRequested, this, &AppController::DoAlias);
+}
+
+void AppController::DoAlias() {
+    if (!aliasWindow_) {
+        aliasWindow_ = new AliasWindow(state_.aliases, prompt_,
+                                       state_.userPath(QStringLiteral("alias.lst")), window_.get());
+        connect(aliasWindow_, &AliasWindow::aliasesChanged, this,
+                [this] { composer_->refreshAliases(state_.aliases); });
+    }
+    aliasWindow_->refresh();
+    aliasWindow_->exec();
 }
 
 SplashWindow* AppController::splash() const {
@@ -69,6 +87,8 @@ void AppController::setUpCharacters() {
             state_.ActionList =
                 selectCharacter(speech_->host, state_.settings, state_.CharacterList.first())
                     .animations;
+        if (messaging_)
+            messaging_->setCharacters(state_.CharacterList, state_.ActionList);
     });
 }
 
@@ -121,7 +141,7 @@ void AppController::placeWindow() {
 
 bool AppController::bindSockets() {
     using R = PeerSockets::BindResult;
-    const R result = state_.sockets.bind(state_.settings.Port, QString());
+    const R result = state_.sockets.bind(state_.settings.Port, state_.settings.BindAddress);
     if (result == R::Bound || result == R::NotConfigured)
         return true;
     if (splash_)
@@ -207,15 +227,18 @@ bool AppController::Form_Load() {
         speech_->voice.setTimeScale(0);
         speech_->host.setTimeScale(0);
     }
+    messaging_ = std::make_unique<Messaging>(state_, prompt_, *speech_, *composer_);
     // 12-14: character folders and the character list.
     setUpCharacters();
     // 15: aliases. 16: message logs; a first run is greeted.
+    messaging_->loadAliases();
     status(QStringLiteral("Loading Buffers..."));
-    if (!QFileInfo::exists(state_.userPath(QStringLiteral("rec.txt"))))
+    if (!messaging_->loadHistories())
         say(QStringLiteral("Welcome to ") + window_->windowTitle(), QStringLiteral("greet"));
     // 17: the two datagram sockets.
     if (!bindSockets())
         return false;
+    messaging_->start();
     // 18: the character host. 19-20: variable list, announcement templates.
     if (!speech_->host.connectServer())
         state_.settings.UseAgent = false;
@@ -262,6 +285,9 @@ bool AppController::Form_Unload(bool askQuestions) {
         return false;
     }
     if (!state_.ExitWithoutSaving) {
+        if (messaging_ && !messaging_->saveHistories())
+            std::fprintf(stderr, "gabblet: could not save the message histories in %s\n",
+                         qUtf8Printable(state_.ProgramDir));
         const double tpp = twipsPerPixel();
         const QPoint pos = window_->pos();
         if (!SaveSettings(state_, qint32(pos.y() * tpp + 0.5), qint32(pos.x() * tpp + 0.5),

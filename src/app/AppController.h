@@ -15,6 +15,9 @@ class MainWindow;
 class Prompt;
 class SplashWindow;
 class SpeechServices;
+class Messaging;
+class ComposerFrame;
+class AliasWindow;
 
 // Starts the program, runs its exits and ends it. It owns the main window
 // and the check timer; everything it does to the screen goes through them.
@@ -32,6 +35,8 @@ public:
     void DoExit();
     void mPopExit();
     void ExitNoSave();
+    // Opens the alias list.
+    void DoAlias();
 
     bool ended() const { return ended_; }
     MainWindow& window() { return *window_; }
@@ -39,6 +44,7 @@ public:
     SplashWindow* splash() const;
     // The voice, the characters and Speak; there once start-up has begun.
     SpeechServices* speech() const { return speech_.get(); }
+    Messaging* messaging() const { return messaging_.get(); }
     // Speaks a text the way the program's own messages are spoken.
     void say(const QString& text, const QString& animation);
     // Twips per pixel of the main window's screen, from its logical DPI.
@@ -62,6 +68,9 @@ private:
     CommandLine commandLine_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<SpeechServices> speech_;
+    ComposerFrame* composer_ = nullptr;
+    QPointer<AliasWindow> aliasWindow_;
+    std::unique_ptr<Messaging> messaging_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     bool ended_ = false;

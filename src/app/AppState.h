@@ -1,6 +1,8 @@
 #pragma once
 
 #include "mail/MailTables.h"
+#include "peer/AliasTable.h"
+#include "peer/History.h"
 #include "peer/PeerSockets.h"
 #include "platform/Settings.h"
 #include "platform/StatusLog.h"
@@ -33,6 +35,8 @@ struct AppState {
     QStringList ActionList;    // the actions of the chosen character
     StatusLog status;
     PeerSockets sockets;
+    AliasTable aliases;
+    MessageHistory MesRec[2]; // 0: received, 1: sent
 
     QString userPath(const QString& name) const { return UserDir + name; }
 };

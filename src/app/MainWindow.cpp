@@ -87,6 +87,11 @@ void MainWindow::buildMenus() {
     exit->setObjectName(QStringLiteral("DoExit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
+
+    QMenu* messages = menuBar()->addMenu(QStringLiteral("&Messages"));
+    QAction* alias = messages->addAction(QStringLiteral("A&lias..."));
+    alias->setObjectName(QStringLiteral("DoAlias"));
+    connect(alias, &QAction::triggered, this, &MainWindow::aliasesRequested);
 }
 
 void MainWindow::setDebugControls(bool on) {

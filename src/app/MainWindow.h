@@ -38,6 +38,7 @@ Q_SIGNALS:
     void exitNoSaveRequested(); // debug-only exit
     void trayExitRequested();   // tray menu Exit
     void closeRequested();      // the window's close button
+    void aliasesRequested();    // Messages > Alias
 
 protected:
     void closeEvent(QCloseEvent* event) override;

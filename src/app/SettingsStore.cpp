@@ -85,6 +85,7 @@ bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared) {
     if (port < 0 || port > 32766)
         return user.fail("Port");
     s.Port = port;
+    s.BindAddress = user.text("BindAddress", "");
     return true;
 }
 

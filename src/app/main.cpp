@@ -2,6 +2,7 @@
 #include "app/AppIcon.h"
 #include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/ScriptDriver.h"
 #include "app/SignalBridge.h"
 #include "platform/Paths.h"
 #include "platform/Prompt.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 using namespace gabblet;
 
@@ -51,8 +53,13 @@ int main(int argc, char** argv) {
 
     if (!controller.Form_Load())
         return 0;
-    // Scripts that drive the program wait for this line.
+    // Scripts that drive the program wait for this line, then may send
+    // commands on standard input.
+    std::unique_ptr<ScriptDriver> driver;
     if (qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1")) {
+        driver = std::make_unique<ScriptDriver>();
+        QObject::connect(driver.get(), &ScriptDriver::quitRequested, &controller,
+                         [&controller] { controller.Form_Unload(false); });
         std::fputs("gabblet: ready\n", stderr);
         std::fflush(stderr);
     }

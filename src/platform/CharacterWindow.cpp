@@ -13,9 +13,16 @@
 namespace gabblet {
 
 namespace {
+// Headless platforms have no window shapes (and say so for every frame).
+bool shapeSupported() {
+    static const bool supported = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                                  QGuiApplication::platformName() != QLatin1String("minimal");
+    return supported;
+}
+
 constexpr Qt::WindowFlags kFloating =
     Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus;
-}
+} // namespace
 
 CharacterWindow::CharacterWindow(const CharacterModel& model)
     : QWidget(nullptr, kFloating), model_(model) {
@@ -57,6 +64,8 @@ QImage CharacterWindow::render() const {
 // Without a compositor a translucent window shows a black box; the mask
 // cuts the window to the drawing.
 void CharacterWindow::updateShape() {
+    if (!shapeSupported())
+        return;
     const QImage image = render();
     setMask(QBitmap::fromImage(image.createAlphaMask()));
 }
@@ -164,7 +173,8 @@ void SpeechBalloon::placeBeside(const QRect& character) {
     move(x, y);
     tailX_ = qBound(16, character.center().x() - x, width() - 16);
     // Shaped like the balloon, for desktops without a compositor.
-    setMask(QRegion(outline().toFillPolygon().toPolygon()));
+    if (shapeSupported())
+        setMask(QRegion(outline().toFillPolygon().toPolygon()));
     update();
 }
 

@@ -39,6 +39,8 @@ struct Settings {
     bool CacheEmail = false;
     bool Debug = false;
     qint16 Port = 0;
+    // The local address both peer sockets bind to; empty binds every one.
+    QString BindAddress;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

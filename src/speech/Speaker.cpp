@@ -124,6 +124,8 @@ QString Speaker::expandNotes(const QString& text) {
 // block's first character, so a value is never expanded again at the place
 // it was put. Values rarely hold braces; only then is the rest rebuilt.
 QString Speaker::expandVariables(const QString& text) {
+    constexpr int kMaxNestedExpansions = 1000;
+    int nested = 0;
     QString src = text;
     QString out;
     qsizetype copied = 0;
@@ -148,6 +150,13 @@ QString Speaker::expandVariables(const QString& text) {
             out += value;
             copied = from = end;
             continue;
+        }
+        // A value that names itself again ("a{{$Recipient}}" as a user's
+        // name) would grow for ever; after enough rounds the rest stays as is.
+        if (++nested > kMaxNestedExpansions) {
+            out += value;
+            out += QStringView(src).mid(end);
+            return out;
         }
         src = value + src.mid(end);
         copied = 0;

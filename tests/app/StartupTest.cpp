@@ -25,7 +25,9 @@ protected:
     }
 
     std::unique_ptr<AppController> start(const QStringList& args = {}) {
-        state = std::make_unique<AppState>();
+        // Earlier controllers keep their own state: each run gets a fresh one.
+        states.push_back(std::make_unique<AppState>());
+        state = states.back().get();
         state->ProgramDir = home.path();
         CommandLine cli;
         QString error;
@@ -37,7 +39,8 @@ protected:
 
     test::TempHome home;
     test::ScriptedPrompt prompt;
-    std::unique_ptr<AppState> state;
+    std::vector<std::unique_ptr<AppState>> states;
+    AppState* state = nullptr;
     bool loaded = false;
 };
 

@@ -130,6 +130,12 @@ TEST_F(SpeakerTest, NotesAndVariablesAreExpandedBeforeSpeaking) {
     // A value is not expanded again where it was put.
     settings.MyName = "{{$Recipient}}";
     EXPECT_EQ(speak("{{$Recipient}}"), (QStringList{"show Merlin"}));
+    // A value that names itself further in ends, instead of growing for ever.
+    settings.MyName = "a{{$Recipient}}";
+    host.log.clear();
+    const QStringList grown = speak("{{$Recipient}}");
+    ASSERT_EQ(grown.size(), 2);
+    EXPECT_TRUE(grown[1].endsWith(" " + QString(1001, 'a'))) << grown[1].size();
 }
 
 TEST_F(SpeakerTest, WithoutACharacterTheNotificationWindowShowsTheText) {

@@ -1,0 +1,143 @@
+#include "Messaging.h"
+
+#include "app/AppState.h"
+#include "peer/ComposerFrame.h"
+#include "peer/Receiver.h"
+#include "peer/Sender.h"
+#include "platform/Prompt.h"
+#include "speech/CharacterCatalogue.h"
+#include "speech/SpeechServices.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+namespace gabblet {
+
+Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, ComposerFrame& frame)
+    : state_(state), prompt_(prompt), speech_(speech), frame_(frame) {
+    Settings& s = state_.settings;
+    frame_.NoAction->setChecked(s.NoAction);
+    frame_.Quiet->setChecked(s.Quiet);
+    frame_.Quiet->setEnabled(!s.NoAction);
+    connect(frame_.NoAction, &QCheckBox::toggled, this,
+            [this](bool on) { state_.settings.NoAction = on; });
+    connect(frame_.Quiet, &QCheckBox::toggled, this,
+            [this](bool on) { state_.settings.Quiet = on; });
+    connect(&frame_, &ComposerFrame::historyClicked, this, &Messaging::reuseRecord);
+    connect(&frame_, &ComposerFrame::characterChosen, this, &Messaging::chooseCharacter);
+    state_.aliases.setLocalAddressSource(
+        [this] { return state_.sockets.SendSock.localAddress().toString(); });
+}
+
+Messaging::~Messaging() = default;
+
+void Messaging::loadAliases() {
+    const QString path = state_.userPath(QStringLiteral("alias.lst"));
+    if (QFileInfo::exists(path))
+        state_.aliases.load(path);
+    frame_.refreshAliases(state_.aliases);
+    if (state_.aliases.count() > 0)
+        frame_.Combo1->setCurrentIndex(0);
+}
+
+bool Messaging::loadHistories() {
+    if (!QFileInfo::exists(state_.userPath(QStringLiteral("rec.txt"))))
+        return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A history file that could not be read is not written over at exit.
+    loaded_[0] = state_.MesRec[0].load(state_.userPath(QStringLiteral("rec.txt")));
+    loaded_[1] = state_.MesRec[1].load(state_.userPath(QStringLiteral("send.txt")));
+    QApplication::restoreOverrideCursor();
+    showHistory(0);
+    showHistory(1);
+    return true;
+}
+
+bool Messaging::saveHistories() {
+    const bool received =
+        !loaded_[0] || state_.MesRec[0].save(state_.userPath(QStringLiteral("rec.txt")));
+    const bool sent =
+        !loaded_[1] || state_.MesRec[1].save(state_.userPath(QStringLiteral("send.txt")));
+    return received && sent;
+}
+
+// Histories only grow while the program runs, so the box gets just the new
+// records; rebuilding it for every message would make a flood quadratic.
+void Messaging::showHistory(int box) {
+    QPlainTextEdit* view = frame_.MesRec[box];
+    const QString& text = state_.MesRec[box].text();
+    qsizetype& shown = shownSize_[box];
+    if (shown > text.size()) {
+        view->clear();
+        shown = 0;
+    }
+    QString added = text.mid(shown);
+    shown = text.size();
+    added.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QTextCursor end(view->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(added);
+    view->moveCursor(QTextCursor::End);
+}
+
+// The box shows line breaks as one character where the history keeps CR LF.
+void Messaging::reuseRecord(int box, int caret) {
+    const QString shown = frame_.MesRec[box]->toPlainText();
+    const qsizetype breaks = shown.left(qMax(0, caret - 1)).count(QLatin1Char('\n'));
+    const auto record = state_.MesRec[box].recordAt(caret + breaks);
+    if (!record)
+        return;
+    frame_.Combo1->setCurrentText(state_.aliases.LookupAliasName(record->sender).trimmed());
+    frame_.Combo3->setCurrentText(record->character.trimmed());
+    QString body = record->body;
+    frame_.SendText->setPlainText(body.replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    frame_.HideAtEnd->setChecked(record->hideAtEnd);
+}
+
+void Messaging::setCharacters(const QStringList& names, const QStringList& actions) {
+    frame_.setCharacters(names);
+    frame_.setActions(actions);
+}
+
+void Messaging::chooseCharacter(const QString& name) {
+    frame_.setActions(selectCharacter(speech_.host, state_.settings, name).animations);
+}
+
+void Messaging::start() {
+    const quint16 peerPort = quint16(state_.settings.Port + 1);
+    receiver_ = std::make_unique<Receiver>(state_.sockets.RecSock, state_.settings, state_.aliases,
+                                           state_.MesRec[0], speech_.speaker, speech_.clock);
+    sender_ = std::make_unique<Sender>(state_.sockets.SendSock, peerPort, state_.aliases,
+                                       state_.MesRec[1], speech_.ctx, speech_.speaker, prompt_);
+    connect(receiver_.get(), &Receiver::historyChanged, this, [this] { showHistory(0); });
+    connect(sender_.get(), &Sender::historyChanged, this, [this] { showHistory(1); });
+    connect(sender_.get(), &Sender::scanCleared, frame_.List1, &QListWidget::clear);
+    connect(sender_.get(), &Sender::scanLine, frame_.List1,
+            [this](const QString& line) { frame_.List1->addItem(line); });
+    connect(sender_.get(), &Sender::busyChanged, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+    connect(&frame_, &ComposerFrame::sendClicked, this, [this] {
+        if (sender_->Send(frame_.input()))
+            frame_.clearText();
+    });
+    connect(&frame_, &ComposerFrame::sequenceClicked, this,
+            [this] { sender_->Sequential(frame_.input()); });
+    connect(&frame_, &ComposerFrame::parallelClicked, this,
+            [this] { sender_->Parallel(frame_.input()); });
+    connect(&frame_, &ComposerFrame::testClicked, this, [this] { sender_->Test(frame_.input()); });
+    connect(&frame_, &ComposerFrame::scanClicked, this, [this] {
+        frame_.histories->setCurrentWidget(frame_.List1);
+        sender_->ActiveCheck();
+    });
+}
+
+} // namespace gabblet

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+namespace gabblet {
+
+struct AppState;
+class ComposerFrame;
+class Prompt;
+class Receiver;
+class Sender;
+class SpeechServices;
+
+// Peer messaging put together: the composer's controls, the aliases, the two
+// histories, the receiver on one socket and the sender on the other.
+class Messaging : public QObject {
+    Q_OBJECT
+public:
+    Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, ComposerFrame& frame);
+    ~Messaging() override;
+
+    void loadAliases();
+    // False on a first run (no received history yet): nothing is loaded.
+    bool loadHistories();
+    bool saveHistories();
+    // Once the sockets are bound.
+    void start();
+    void setCharacters(const QStringList& names, const QStringList& actions);
+    Sender* sender() const { return sender_.get(); }
+    Receiver* receiver() const { return receiver_.get(); }
+
+private:
+    void showHistory(int box);
+    void reuseRecord(int box, int caret);
+    void chooseCharacter(const QString& name);
+
+    AppState& state_;
+    Prompt& prompt_;
+    SpeechServices& speech_;
+    ComposerFrame& frame_;
+    std::unique_ptr<Receiver> receiver_;
+    std::unique_ptr<Sender> sender_;
+    qsizetype shownSize_[2] = {0, 0};
+    bool loaded_[2] = {true, true};
+};
+
+} // namespace gabblet

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QSocketNotifier;
+
+namespace gabblet {
+
+// Lets a script drive the program through standard input, one command a line,
+// naming controls by their object names:
+//   set NAME TEXT      put TEXT in a box or list ("\n" is a line break)
+//   check NAME 0|1     tick or clear a check box
+//   click NAME         press a button
+//   dump NAME          print "dump NAME: TEXT" on standard output
+//   wait MS            let the program run for MS milliseconds
+//   quit               end the program the orderly way
+// Commands run one after the other, also when one of them waits.
+class ScriptDriver : public QObject {
+    Q_OBJECT
+public:
+    explicit ScriptDriver(QObject* parent = nullptr);
+
+Q_SIGNALS:
+    void quitRequested();
+
+private:
+    void readInput();
+    void runPending();
+    void run(const QString& line);
+
+    QSocketNotifier* notifier_ = nullptr;
+    QByteArray buffer_;
+    QStringList pending_;
+    bool running_ = false;
+};
+
+} // namespace gabblet
