@@ -114,7 +114,14 @@ void Messaging::start() {
                                            state_.MesRec[0], speech_.speaker, speech_.clock);
     sender_ = std::make_unique<Sender>(state_.sockets.SendSock, peerPort, state_.aliases,
                                        state_.MesRec[1], speech_.ctx, speech_.speaker, prompt_);
-    connect(receiver_.get(), &Receiver::historyChanged, this, [this] { showHistory(0); });
+    // A burst of messages updates the boxes once, not once per message.
+    for (int box = 0; box < 2; ++box) {
+        historyTimer_[box].setSingleShot(true);
+        historyTimer_[box].setInterval(50);
+        connect(&historyTimer_[box], &QTimer::timeout, this, [this, box] { showHistory(box); });
+    }
+    connect(receiver_.get(), &Receiver::historyChanged, &historyTimer_[0],
+            qOverload<>(&QTimer::start));
     connect(sender_.get(), &Sender::historyChanged, this, [this] { showHistory(1); });
     connect(sender_.get(), &Sender::scanCleared, frame_.List1, &QListWidget::clear);
     connect(sender_.get(), &Sender::scanLine, frame_.List1,

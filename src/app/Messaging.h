@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<Sender> sender_;
     qsizetype shownSize_[2] = {0, 0};
     bool loaded_[2] = {true, true};
+    QTimer historyTimer_[2];
 };
 
 } // namespace gabblet

@@ -1,5 +1,7 @@
 #include "PeerSockets.h"
 
+#include <QVariant>
+
 namespace gabblet {
 
 PeerSockets::BindResult PeerSockets::bind(qint16 port, const QString& bindAddress) {
@@ -23,6 +25,9 @@ PeerSockets::BindResult PeerSockets::bind(qint16 port, const QString& bindAddres
             return inUse ? BindResult::AddressInUse : BindResult::Failed;
         }
     }
+    // Room for a burst of requests while one is being spoken; the program
+    // queues them itself as soon as it gets to run.
+    RecSock.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(1 << 20));
     return BindResult::Bound;
 }
 

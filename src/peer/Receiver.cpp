@@ -38,6 +38,11 @@ QString Receiver::checkReply(const Settings& s) {
 // Everything waiting on the socket goes into the queue at once, so the
 // kernel's small buffer never overflows while a message is being spoken.
 void Receiver::drain() {
+    drainSocket();
+    schedule();
+}
+
+void Receiver::drainSocket() {
     while (socket_.hasPendingDatagrams()) {
         const QNetworkDatagram d = socket_.receiveDatagram(kMaxDatagram);
         if (!d.isValid())
@@ -48,7 +53,6 @@ void Receiver::drain() {
         }
         queue_.push_back({d.data(), d.senderAddress(), quint16(d.senderPort())});
     }
-    schedule();
 }
 
 void Receiver::schedule() {
@@ -64,6 +68,8 @@ void Receiver::work() {
         return;
     busy_ = true;
     for (int n = 0; n < kBatch && !queue_.empty(); ++n) {
+        // Keep the socket's small kernel buffer empty during a flood.
+        drainSocket();
         const Datagram d = std::move(queue_.front());
         queue_.pop_front();
         handle(d.payload, d.source, d.port);

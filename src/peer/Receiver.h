@@ -48,6 +48,7 @@ private:
         quint16 port = 0;
     };
     void drain();
+    void drainSocket();
     void schedule();
     void work();
     void reply(const QString& text, const QHostAddress& to, quint16 port);

@@ -60,8 +60,8 @@ constexpr int kBalloonLingerMs = 1500;
 DesktopCharacterHost::DesktopCharacterHost(Voice& voice, QObject* parent) : voice_(voice) {
     setParent(parent);
     connect(&voice_, &Voice::shownProgress, this, [this](int n) {
-        if (Slot* s = slot(voiceOwner_); s && s->balloon)
-            s->balloon->reveal(n - s->balloonLead);
+        if (Slot* s = slot(voiceOwner_); s && s->balloon && !s->balloonMap.empty())
+            s->balloon->reveal(s->balloonMap[size_t(qBound(0, n, int(s->balloonMap.size()) - 1))]);
     });
     connect(&voice_, &Voice::mouthOpen, this, [this](bool open) {
         if (Slot* s = slot(voiceOwner_))
@@ -410,12 +410,20 @@ void DesktopCharacterHost::startSpeaking(const QString& id, Slot& s, const QStri
     QString shown;
     for (const SpeechPiece& piece : parseSpeechTags(text))
         shown += piece.shown;
-    // The balloon shows the words, not the blanks around the speech tags.
-    qsizetype lead = 0;
-    while (lead < shown.size() && shown.at(lead).isSpace())
-        ++lead;
-    s.balloonLead = int(lead);
-    shown = shown.mid(lead).trimmed();
+    // The balloon shows the words, not the runs of blanks left around the
+    // speech tags; shownProgress counts the text as the voice has it, so
+    // every position is mapped to the tidied one.
+    QString tidy;
+    s.balloonMap.assign(size_t(shown.size()) + 1, 0);
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        s.balloonMap[size_t(i)] = int(tidy.size());
+        const QChar c = shown.at(i).isSpace() ? QLatin1Char(' ') : shown.at(i);
+        if (c == QLatin1Char(' ') && (tidy.isEmpty() || tidy.endsWith(QLatin1Char(' '))))
+            continue;
+        tidy.append(c);
+    }
+    s.balloonMap[size_t(shown.size())] = int(tidy.size());
+    shown = tidy.trimmed();
     voiceOwner_ = id;
     s.balloonLinger.stop();
     if (!shown.trimmed().isEmpty() && s.window->isVisible()) {

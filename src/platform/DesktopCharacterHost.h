@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace gabblet {
 
@@ -86,8 +87,8 @@ private:
         bool loop = false;
         std::function<void()> done;
         QTimer glide;
-        QTimer balloonLinger; // the balloon stays a moment after the words
-        int balloonLead = 0;  // blanks before the first shown word
+        QTimer balloonLinger;        // the balloon stays a moment after the words
+        std::vector<int> balloonMap; // spoken position -> balloon position
     };
 
     Slot* slot(const QString& id) const;
