@@ -76,3 +76,17 @@ TEST(Wait, NestedWaitsEachEndOnTheirOwnCondition) {
     });
     EXPECT_TRUE(waitUntil([&] { return outer; }, 5000));
 }
+
+// A wait that started inside another keeps waiting for its own condition
+// when the outer one runs out of time.
+TEST(Wait, AnInnerWaitOutlivesTheOuterTimeOut) {
+    qint64 inner = -1;
+    QTimer::singleShot(10, [&] {
+        QElapsedTimer t;
+        t.start();
+        waitUntil([] { return false; }, 600);
+        inner = t.elapsed();
+    });
+    waitUntil([] { return false; }, 100);
+    EXPECT_GE(inner, 590);
+}

@@ -1,0 +1,102 @@
+#include "peer/Receiver.h"
+#include "peer/AliasTable.h"
+#include "peer/History.h"
+#include "platform/Wait.h"
+#include "speech/Speaker.h"
+#include "support/SpeechFakes.h"
+#include "support/TempHome.h"
+
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+using namespace gabblet;
+using test::RecordingCharacterHost;
+
+namespace {
+
+class ReceiverTest : public ::testing::Test {
+protected:
+    ReceiverTest() {
+        home.write("Merlin.acs", "");
+        settings.CharPath = home.path() + "/";
+        settings.UseAgent = true;
+        settings.DefaultChar = "Merlin";
+        host.animations["Merlin"] = QStringList{"Wave"};
+        aliases.AddAlias("bob", "127.0.0.1");
+        EXPECT_TRUE(socket.bind(QHostAddress::LocalHost, 0));
+        EXPECT_TRUE(client.bind(QHostAddress::LocalHost, 0));
+    }
+    void send(const QByteArray& payload) {
+        client.writeDatagram(payload, QHostAddress::LocalHost, socket.localPort());
+    }
+    QStringList replies(int count, int timeoutMs = 5000) {
+        QStringList got;
+        waitUntil(
+            [&] {
+                while (client.hasPendingDatagrams())
+                    got << QString::fromLatin1(client.receiveDatagram().data());
+                return got.size() >= count;
+            },
+            timeoutMs);
+        return got;
+    }
+
+    test::TempHome home;
+    Settings settings;
+    StatusLog status;
+    SpeechState state;
+    MailTables mail;
+    RecordingCharacterHost host;
+    test::RecordingNotificationView none;
+    test::FakeSoundPlayer sound;
+    test::FixedClock clock;
+    test::FixedScreen screen;
+    AliasTable aliases;
+    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen, &aliases};
+    Speaker speaker{ctx};
+    MessageHistory received;
+    QUdpSocket socket;
+    QUdpSocket client;
+    Receiver receiver{socket, settings, aliases, received, speaker, clock};
+};
+
+} // namespace
+
+TEST_F(ReceiverTest, ChecksMessagesAndTheirReplies) {
+    send("C");
+    send("c"); // not a check, and no colons: ignored
+    send("::Hi: there\\\\h\\\\s");
+    EXPECT_EQ(replies(2), (QStringList{":(.34):R", "OK"}));
+    // Only the message is recorded, with its codes, under the alias name.
+    EXPECT_EQ(received.text().count("From: bob using  at "), 1);
+    EXPECT_TRUE(received.text().contains("->\r\nHi: there\\\\h\\\\s\r\n"));
+    // Sync taken off; the hide code reaches Speak and hides at the end.
+    EXPECT_EQ(
+        host.visibleRequests(),
+        (QStringList{"show Merlin", "speak Merlin \\Map=\"\"=\"bob: \"\\ \\Vol=65535\\ Hi: there ",
+                     "hide Merlin"}));
+    settings.NoAction = true;
+    send("C");
+    send("Wave:Merlin:x");
+    EXPECT_EQ(replies(2), (QStringList{":(.34):NR", "N"}));
+}
+
+// A message that arrives while another is being spoken waits its turn, and
+// every one is answered, in order.
+TEST_F(ReceiverTest, MessagesWaitForTheOneBeingSpoken) {
+    // The character finishes each request a moment after it was queued.
+    host.completion = RecordingCharacterHost::Completion::Manual;
+    QTimer character;
+    QObject::connect(&character, &QTimer::timeout, [&] { host.completeNext(); });
+    character.start(50);
+    send("::first\\\\s");
+    send("::second\\\\s");
+    send("C");
+    // Handled one after the other, the check is answered last; had it jumped
+    // the queue it would have been answered first.
+    EXPECT_EQ(replies(3, 10000), (QStringList{"OK", "OK", ":(.34):R"}));
+    EXPECT_LT(received.text().indexOf("first"), received.text().indexOf("second"));
+}
