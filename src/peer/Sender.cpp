@@ -135,7 +135,7 @@ bool Sender::sendTo(const QString& address, const QString& payload, QString* err
     return true;
 }
 
-QString Sender::nowValue(const QString& name) {
+QString Sender::nowValue(const QString& name) const {
     return EvalVariable(speech_, name, false);
 }
 
@@ -185,7 +185,7 @@ bool Sender::Send(const ComposerInput& in) {
     return true;
 }
 
-bool Sender::buildTable(const ComposerInput& in, Table& table) {
+bool Sender::prepareRun(const ComposerInput& in, Table& table) {
     const QStringList recipients = splitList(in.to);
     table.characters = splitList(in.character);
     if (recipients.size() > kMaxTable) {
@@ -203,24 +203,23 @@ bool Sender::buildTable(const ComposerInput& in, Table& table) {
     table.addresses.clear();
     for (const QString& r : recipients)
         table.addresses << aliases_.ResolveAlias(r);
+    table.hide = hideSuffix(in.text, in.hideAtEnd);
+    table.pieces = splitPieces(replaceVariables(
+        in.text, [this](const QString& name) { return nowValue(name); }, nullptr));
+    stopped_ = false;
+    stack_.clear();
     return true;
 }
 
-QString Sender::prepared(const ComposerInput& in) const {
-    return replaceVariables(
-        in.text, [this](const QString& name) { return const_cast<Sender*>(this)->nowValue(name); },
-        nullptr);
+QString Sender::Table::payload(const QString& action, qsizetype i, const QString& text) const {
+    return action + QLatin1Char(':') + characterFor(i) + QLatin1Char(':') + text;
 }
 
 void Sender::Sequential(const ComposerInput& in) {
     Table table;
-    if (!buildTable(in, table))
+    if (!prepareRun(in, table))
         return;
     BusyPointer busy(*this);
-    stopped_ = false;
-    const QString hide = hideSuffix(in.text, in.hideAtEnd);
-    const QStringList pieces = splitPieces(prepared(in));
-    stack_.clear();
     const qsizetype n = table.addresses.size();
     auto nextLive = [&](qsizetype from) -> qsizetype {
         for (qsizetype k = 0; k < n; ++k) {
@@ -231,12 +230,10 @@ void Sender::Sequential(const ComposerInput& in) {
         return -1;
     };
     qsizetype current = nextLive(0);
-    for (const QString& piece : pieces) {
+    for (const QString& piece : table.pieces) {
         if (stopped_ || current < 0)
             break;
-        sendTo(table.addresses.at(current), in.action + QLatin1Char(':') +
-                                                table.characterFor(current) + QLatin1Char(':') +
-                                                piece + kSyncCode);
+        sendTo(table.addresses.at(current), table.payload(in.action, current, piece + kSyncCode));
         if (WaitForReply().isEmpty())
             table.addresses[current].clear();
         current = nextLive(current + 1);
@@ -245,12 +242,11 @@ void Sender::Sequential(const ComposerInput& in) {
             return;
         }
     }
-    if (!hide.isEmpty() && !stopped_) {
+    if (!table.hide.isEmpty() && !stopped_) {
         for (qsizetype i = 0; i < n; ++i) {
             if (table.addresses.at(i).isEmpty())
                 continue;
-            sendTo(table.addresses.at(i), in.action + QLatin1Char(':') + table.characterFor(i) +
-                                              QLatin1Char(':') + kHideCode);
+            sendTo(table.addresses.at(i), table.payload(in.action, i, kHideCode));
             if (WaitForReply().isEmpty())
                 table.addresses[i].clear();
         }
@@ -259,13 +255,9 @@ void Sender::Sequential(const ComposerInput& in) {
 
 void Sender::Parallel(const ComposerInput& in) {
     Table table;
-    if (!buildTable(in, table))
+    if (!prepareRun(in, table))
         return;
     BusyPointer busy(*this);
-    stopped_ = false;
-    const QString hide = hideSuffix(in.text, in.hideAtEnd);
-    const QStringList pieces = splitPieces(prepared(in));
-    stack_.clear();
     const qsizetype n = table.addresses.size();
     // Each recipient's own address, to match replies by where they come from
     // (a recipient typed as a host name answers from its address).
@@ -280,8 +272,7 @@ void Sender::Parallel(const ComposerInput& in) {
             if (table.addresses.at(i).isEmpty())
                 continue;
             ++live;
-            sendTo(table.addresses.at(i), in.action + QLatin1Char(':') + table.characterFor(i) +
-                                              QLatin1Char(':') + piece + kSyncCode);
+            sendTo(table.addresses.at(i), table.payload(in.action, i, piece + kSyncCode));
         }
         QDeadlineTimer limit(kReplyWaitMs);
         for (qsizetype awaited = 0; awaited < live && !limit.hasExpired(); ++awaited) {
@@ -314,15 +305,14 @@ void Sender::Parallel(const ComposerInput& in) {
 
     if (!round(QStringLiteral(" "), false))
         return;
-    for (const QString& piece : pieces) {
+    for (const QString& piece : table.pieces) {
         if (stopped_ || !round(piece, true))
             return;
     }
-    if (!hide.isEmpty()) {
+    if (!table.hide.isEmpty()) {
         for (qsizetype i = 0; i < n; ++i) {
             if (!table.addresses.at(i).isEmpty())
-                sendTo(table.addresses.at(i), in.action + QLatin1Char(':') + table.characterFor(i) +
-                                                  QLatin1Char(':') + kHideCode);
+                sendTo(table.addresses.at(i), table.payload(in.action, i, kHideCode));
         }
     }
 }

@@ -63,15 +63,18 @@ Q_SIGNALS:
     void busyChanged(bool busy); // the hourglass pointer
 
 private:
+    // One Sequence or Parallel run: its recipients, characters and pieces.
     struct Table {
-        QStringList addresses;  // "" once dropped
-        QStringList characters; // at least one entry
+        QStringList addresses; // "" once dropped
+        QStringList characters;
+        QString hide; // the hide code to send at the end, or ""
+        QStringList pieces;
         QString characterFor(qsizetype i) const;
+        QString payload(const QString& action, qsizetype i, const QString& text) const;
     };
-    bool buildTable(const ComposerInput& in, Table& table);
-    QString prepared(const ComposerInput& in) const;
+    bool prepareRun(const ComposerInput& in, Table& table);
     bool sendTo(const QString& address, const QString& payload, QString* error = nullptr);
-    QString nowValue(const QString& name);
+    QString nowValue(const QString& name) const;
     QString ownName() const;
     void drainReplies();
 
