@@ -13,6 +13,8 @@
 #include "speech/CharacterCatalogue.h"
 #include "speech/SpeechServices.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +36,28 @@ AppController::AppController(AppState& state, Prompt& prompt, CommandLine comman
     composer_ = new ComposerFrame(window_->composerTab());
     window_->composerTab()->layout()->addWidget(composer_);
     connect(window_.get(), &MainWindow::aliasesRequested, this, &AppController::DoAlias);
+}
+
+// The Disable and Quiet boxes and their tray menu entries are one switch
+// each; while Disable is on, Quiet cannot change and e-mail is not checked.
+void AppController::linkSwitches() {
+    QAction* disable = window_->SetDisable();
+    QAction* quiet = window_->SetQuiet();
+    auto follow = [this, disable, quiet](bool noAction) {
+        disable->setChecked(noAction);
+        quiet->setEnabled(!noAction);
+        if (noAction)
+            timer2_.stop();
+        else if (state_.settings.CheckEmail && loaded_)
+            timer2_.start();
+    };
+    connect(composer_->NoAction, &QCheckBox::toggled, this, follow);
+    connect(composer_->Quiet, &QCheckBox::toggled, quiet, &QAction::setChecked);
+    connect(disable, &QAction::triggered, composer_->NoAction, &QCheckBox::setChecked);
+    connect(quiet, &QAction::triggered, composer_->Quiet, &QCheckBox::setChecked);
+    disable->setChecked(state_.settings.NoAction);
+    quiet->setChecked(state_.settings.Quiet);
+    quiet->setEnabled(!state_.settings.NoAction);
 }
 
 void AppController::DoAlias() {
@@ -228,6 +252,7 @@ bool AppController::Form_Load() {
         speech_->host.setTimeScale(0);
     }
     messaging_ = std::make_unique<Messaging>(state_, prompt_, *speech_, *composer_);
+    linkSwitches();
     // 12-14: character folders and the character list.
     setUpCharacters();
     // 15: aliases. 16: message logs; a first run is greeted.
@@ -263,8 +288,9 @@ bool AppController::Form_Load() {
         return false;
     }
     // 26: inbox tree from the header caches, outbox view.
-    // 27: the check timer runs exactly when checking is on.
-    if (state_.settings.CheckEmail)
+    // 27: the check timer runs exactly when checking is on (and Disable is off).
+    loaded_ = true;
+    if (state_.settings.CheckEmail && !state_.settings.NoAction)
         timer2_.start();
     else
         timer2_.stop();

@@ -60,6 +60,7 @@ private:
     void placeWindow();
     bool bindSockets();
     void setUpCharacters();
+    void linkSwitches();
     bool EnsureOutboxDir();
     int outboxCount() const;
 
@@ -75,6 +76,7 @@ private:
     QTimer timer2_;
     bool ended_ = false;
     bool unloading_ = false;
+    bool loaded_ = false; // start-up has armed the check timer
 };
 
 } // namespace gabblet

@@ -69,7 +69,29 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
     connect(&status_, &StatusLog::changed, this, &MainWindow::showStatus);
 
     buildMenus();
+    buildTrayMenu();
     setDebugControls(false);
+}
+
+// The tray menu exists whether or not the desktop has a tray, so that its
+// switches always follow the boxes they stand for.
+void MainWindow::buildTrayMenu() {
+    trayMenu_ = new QMenu(this);
+    trayMenu_->setObjectName(QStringLiteral("mPopupSys"));
+    QAction* restore = trayMenu_->addAction(QStringLiteral("&Restore"));
+    restore->setObjectName(QStringLiteral("mPopRestore"));
+    connect(restore, &QAction::triggered, this, &MainWindow::restoreFromTray);
+    trayMenu_->addSeparator();
+    setDisable_ = trayMenu_->addAction(QStringLiteral("&Disable"));
+    setDisable_->setObjectName(QStringLiteral("SetDisable"));
+    setDisable_->setCheckable(true);
+    setQuiet_ = trayMenu_->addAction(QStringLiteral("&Quiet"));
+    setQuiet_->setObjectName(QStringLiteral("SetQuiet"));
+    setQuiet_->setCheckable(true);
+    trayMenu_->addSeparator();
+    QAction* exit = trayMenu_->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("mPopExit"));
+    connect(exit, &QAction::triggered, this, &MainWindow::trayExitRequested);
 }
 
 void MainWindow::buildMenus() {
@@ -121,15 +143,7 @@ void MainWindow::addTrayIcon(const QString& tip) {
     tray_ = new QSystemTrayIcon(appIcon(), this);
     tray_->setObjectName(QStringLiteral("TrayIcon"));
     tray_->setToolTip(tip);
-    auto* menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("mPopupSys"));
-    QAction* restore = menu->addAction(QStringLiteral("&Restore"));
-    restore->setObjectName(QStringLiteral("mPopRestore"));
-    connect(restore, &QAction::triggered, this, &MainWindow::restoreFromTray);
-    QAction* exit = menu->addAction(QStringLiteral("E&xit"));
-    exit->setObjectName(QStringLiteral("mPopExit"));
-    connect(exit, &QAction::triggered, this, &MainWindow::trayExitRequested);
-    tray_->setContextMenu(menu);
+    tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
             restoreFromTray();

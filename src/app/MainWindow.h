@@ -4,6 +4,7 @@
 
 class QAction;
 class QCheckBox;
+class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -26,6 +27,9 @@ public:
     QWidget* inboxTab() const { return inbox_; }
     QWidget* outboxTab() const { return outbox_; }
     QSystemTrayIcon* tray() const { return tray_; }
+    QMenu* trayMenu() const { return trayMenu_; }
+    QAction* SetDisable() const { return setDisable_; }
+    QAction* SetQuiet() const { return setQuiet_; }
 
     void setDebugControls(bool on);
     // The tray icon with its tip; nothing on desktops without a tray.
@@ -46,6 +50,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildTrayMenu();
     void showStatus(const QString& appended, bool cut);
 
     StatusLog& status_;
@@ -58,6 +63,9 @@ private:
     QAction* debugOn_ = nullptr;
     QAction* exitNoSave_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QAction* setDisable_ = nullptr;
+    QAction* setQuiet_ = nullptr;
     bool closingByProgram_ = false;
 
     friend class AppController;

@@ -6,6 +6,8 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -142,4 +144,27 @@ TEST_F(StartupTest, StatusLinesReachTheAcksBox) {
     EXPECT_TRUE(acks.contains("LoadSettings Sorry: the value of Port is out of range"))
         << acks.toStdString();
     c->DoExit();
+}
+
+TEST_F(StartupTest, TheTrayMenuAndTheBoxesAreOneSwitchEach) {
+    settings("");
+    auto c = start();
+    auto* noAction = c->window().findChild<QCheckBox*>("NoAction");
+    auto* quiet = c->window().findChild<QCheckBox*>("Quiet");
+    ASSERT_TRUE(noAction && quiet);
+    c->window().SetDisable()->trigger();
+    EXPECT_TRUE(noAction->isChecked());
+    EXPECT_TRUE(state->settings.NoAction);
+    EXPECT_FALSE(quiet->isEnabled());
+    EXPECT_FALSE(c->window().SetQuiet()->isEnabled());
+    EXPECT_FALSE(c->Timer2().isActive()); // no e-mail checks while disabled
+    noAction->click();
+    EXPECT_FALSE(c->window().SetDisable()->isChecked());
+    EXPECT_TRUE(c->window().SetQuiet()->isEnabled());
+    EXPECT_TRUE(c->Timer2().isActive());
+    c->window().SetQuiet()->trigger();
+    EXPECT_TRUE(quiet->isChecked());
+    EXPECT_TRUE(state->settings.Quiet);
+    c->DoExit();
+    EXPECT_EQ(ReadIniKey(home.file("gabblet.ini"), "quiet", ""), "1");
 }
