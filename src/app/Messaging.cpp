@@ -109,7 +109,8 @@ void Messaging::chooseCharacter(const QString& name) {
 }
 
 void Messaging::start() {
-    const quint16 peerPort = quint16(state_.settings.Port + 1);
+    // Port 0 turns peer messaging off: nothing is bound and nothing is sent.
+    const quint16 peerPort = state_.settings.Port > 0 ? quint16(state_.settings.Port + 1) : 0;
     receiver_ = std::make_unique<Receiver>(state_.sockets.RecSock, state_.settings, state_.aliases,
                                            state_.MesRec[0], speech_.speaker, speech_.clock);
     sender_ = std::make_unique<Sender>(state_.sockets.SendSock, peerPort, state_.aliases,

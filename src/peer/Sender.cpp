@@ -120,6 +120,11 @@ QString Sender::WaitForReply() {
 }
 
 bool Sender::sendTo(const QString& address, const QString& payload, QString* error) {
+    if (peerPort_ == 0) {
+        if (error)
+            *error = QStringLiteral("peer messaging is off (no port is set)");
+        return false;
+    }
     const QHostAddress to = resolveHost(address.trimmed());
     if (to.isNull()) {
         if (error)

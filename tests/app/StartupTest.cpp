@@ -8,9 +8,11 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -167,4 +169,16 @@ TEST_F(StartupTest, TheTrayMenuAndTheBoxesAreOneSwitchEach) {
     EXPECT_TRUE(state->settings.Quiet);
     c->DoExit();
     EXPECT_EQ(ReadIniKey(home.file("gabblet.ini"), "quiet", ""), "1");
+}
+
+TEST_F(StartupTest, WithoutAPortNothingIsSent) {
+    settings("");
+    auto c = start();
+    c->window().findChild<QComboBox*>("Combo1")->setCurrentText("127.0.0.1");
+    c->window().findChild<QPlainTextEdit*>("SendText")->setPlainText("Hello");
+    c->window().findChild<QPushButton*>("Send")->click();
+    ASSERT_FALSE(prompt.shown.isEmpty());
+    EXPECT_EQ(prompt.shown.last().text, "Send_Click Sorry: peer messaging is off (no port is set)");
+    EXPECT_EQ(c->window().findChild<QPlainTextEdit*>("SendText")->toPlainText(), "Hello"); // kept
+    c->DoExit();
 }
