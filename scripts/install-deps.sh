@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     libespeak-ng-dev espeak-ng espeak-ng-data
     qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base
-    xvfb xauth
+    xvfb xauth python3
 )
 
 missing=()
