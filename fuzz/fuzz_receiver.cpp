@@ -19,19 +19,9 @@ using namespace gabblet;
 
 namespace {
 
-struct World {
+struct World : test::SpeechRig {
     QTemporaryDir dir;
-    Settings settings;
-    StatusLog status;
-    SpeechState state;
-    MailTables mail;
-    test::RecordingCharacterHost host;
-    test::RecordingNotificationView none;
-    test::FakeSoundPlayer sound;
-    test::FixedClock clock;
-    test::FixedScreen screen;
-    AliasTable aliases;
-    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen, &aliases};
+    AliasTable aliases; // handed to the rig before it is built; only used later
     Speaker speaker{ctx};
     MessageHistory received;
     MessageHistory sent;
@@ -40,7 +30,7 @@ struct World {
     Receiver receiver{socket, settings, aliases, received, speaker, clock};
     Sender sender{socket, 9, aliases, sent, ctx, speaker, prompt};
 
-    World() {
+    World() : SpeechRig(&aliases) {
         QFile(dir.filePath(QStringLiteral("Merlin.acs"))).open(QIODevice::WriteOnly);
         settings.CharPath = dir.path() + QLatin1Char('/');
         settings.UseAgent = true;

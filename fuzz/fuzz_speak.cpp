@@ -16,18 +16,8 @@ using namespace gabblet;
 
 namespace {
 
-struct World {
+struct World : test::SpeechRig {
     QTemporaryDir dir;
-    Settings settings;
-    StatusLog status;
-    SpeechState state;
-    MailTables mail;
-    test::RecordingCharacterHost host;
-    test::RecordingNotificationView none;
-    test::FakeSoundPlayer sound;
-    test::FixedClock clock;
-    test::FixedScreen screen;
-    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen};
     Speaker speaker{ctx};
 
     World() {

@@ -17,9 +17,9 @@ using test::RecordingCharacterHost;
 
 namespace {
 
-class ReceiverTest : public ::testing::Test {
+class ReceiverTest : public ::testing::Test, protected test::SpeechRig {
 protected:
-    ReceiverTest() {
+    ReceiverTest() : SpeechRig(&aliases) {
         home.write("Merlin.acs", "");
         settings.CharPath = home.path() + "/";
         settings.UseAgent = true;
@@ -45,17 +45,7 @@ protected:
     }
 
     test::TempHome home;
-    Settings settings;
-    StatusLog status;
-    SpeechState state;
-    MailTables mail;
-    RecordingCharacterHost host;
-    test::RecordingNotificationView none;
-    test::FakeSoundPlayer sound;
-    test::FixedClock clock;
-    test::FixedScreen screen;
-    AliasTable aliases;
-    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen, &aliases};
+    AliasTable aliases; // handed to the rig before it is built; only used later
     Speaker speaker{ctx};
     MessageHistory received;
     QUdpSocket socket;

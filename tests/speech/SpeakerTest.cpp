@@ -15,7 +15,7 @@ namespace {
 
 const QString kVol = QStringLiteral(" \\Vol=65535\\ ");
 
-class SpeakerTest : public ::testing::Test {
+class SpeakerTest : public ::testing::Test, protected test::SpeechRig {
 protected:
     SpeakerTest() {
         for (const char* name : {"Merlin.acs", "Wizard.acs", "Helper.act"})
@@ -37,16 +37,6 @@ protected:
     }
 
     test::TempHome home;
-    Settings settings;
-    StatusLog status;
-    SpeechState state;
-    MailTables mail;
-    RecordingCharacterHost host;
-    test::RecordingNotificationView none;
-    test::FakeSoundPlayer sound;
-    test::FixedClock clock;
-    test::FixedScreen screen;
-    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen};
     Speaker speaker{ctx};
     QString lastCharacter;
 };

@@ -7,6 +7,7 @@
 #include "platform/Voice.h"
 #include "speech/AliasDirectory.h"
 #include "speech/NotificationView.h"
+#include "speech/SpeechContext.h"
 
 #include <QHash>
 #include <QList>
@@ -131,6 +132,26 @@ public:
         return byAddress.value(address);
     }
     QString localAddress() const override { return local; }
+};
+
+// Everything speech needs, made of the fakes above, with the context that
+// ties them together. Tests and fuzz targets derive from it.
+struct SpeechRig {
+    explicit SpeechRig(const AliasDirectory* aliases = nullptr)
+        : ctx{settings, status, state, mail, host, none, sound, clock, screen, aliases} {}
+    SpeechRig(const SpeechRig&) = delete;
+    SpeechRig& operator=(const SpeechRig&) = delete;
+
+    Settings settings;
+    StatusLog status;
+    SpeechState state;
+    MailTables mail;
+    RecordingCharacterHost host;
+    RecordingNotificationView none;
+    FakeSoundPlayer sound;
+    FixedClock clock;
+    FixedScreen screen;
+    SpeechContext ctx;
 };
 
 } // namespace gabblet::test
