@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/Messaging.h"
+#include "app/Reading.h"
 #include "app/SettingsStore.h"
 #include "app/SplashWindow.h"
 #include "peer/AliasWindow.h"
@@ -36,6 +37,9 @@ AppController::AppController(AppState& state, Prompt& prompt, CommandLine comman
     composer_ = new ComposerFrame(window_->composerTab());
     window_->composerTab()->layout()->addWidget(composer_);
     connect(window_.get(), &MainWindow::aliasesRequested, this, &AppController::DoAlias);
+    composer_->setSpeechState(&state_.speech);
+    linkCommands();
+    window_->fitToContents();
 }
 
 // The Disable and Quiet boxes and their tray menu entries are one switch
@@ -78,6 +82,8 @@ SplashWindow* AppController::splash() const {
 AppController::~AppController() {
     if (splash_)
         delete splash_;
+    // The reader refers to the speech services; it goes first.
+    reader_.reset();
 }
 
 void AppController::say(const QString& text, const QString& animation) {
@@ -107,12 +113,14 @@ void AppController::setUpCharacters() {
     // any choice in the list it is handled from the event loop, which keeps
     // the file reading off the way to a usable window.
     QTimer::singleShot(0, this, [this] {
+        CharacterSelection first;
         if (speech_ && !state_.CharacterList.isEmpty())
-            state_.ActionList =
-                selectCharacter(speech_->host, state_.settings, state_.CharacterList.first())
-                    .animations;
+            first = selectCharacter(speech_->host, state_.settings, state_.CharacterList.first());
+        state_.ActionList = first.animations;
         if (messaging_)
             messaging_->setCharacters(state_.CharacterList, state_.ActionList);
+        if (first.hasVoice)
+            composer_->setVoice(first.pitch, first.speed);
     });
 }
 
@@ -242,6 +250,7 @@ bool AppController::Form_Load() {
     if (!settingsError.isEmpty())
         state_.status.AddStatus(QStringLiteral("LoadSettings Sorry: ") + settingsError + kCrLf);
     window_->setDebugControls(state_.settings.Debug);
+    window_->command("DoUpdate")->setEnabled(!state_.settings.UpdateCommand.isEmpty());
     speech_ = std::make_unique<SpeechServices>(state_.settings, state_.status, state_.speech,
                                                state_.mail, nullptr);
     speech_->host.setTrace(state_.settings.Debug);
@@ -253,6 +262,7 @@ bool AppController::Form_Load() {
     }
     messaging_ = std::make_unique<Messaging>(state_, prompt_, *speech_, *composer_);
     linkSwitches();
+    linkReading();
     // 12-14: character folders and the character list.
     setUpCharacters();
     // 15: aliases. 16: message logs; a first run is greeted.

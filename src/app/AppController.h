@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace gabblet {
@@ -18,6 +19,7 @@ class SpeechServices;
 class Messaging;
 class ComposerFrame;
 class AliasWindow;
+class Reader;
 
 // Starts the program, runs its exits and ends it. It owns the main window
 // and the check timer; everything it does to the screen goes through them.
@@ -37,6 +39,27 @@ public:
     void ExitNoSave();
     // Opens the alias list.
     void DoAlias();
+
+    // Menu commands.
+    void MOpen();
+    void MSave();
+    void MSaveAs();
+    void MPreview();
+    void ReadClipboard();
+    void HelpContents();
+    void About();
+    void DoUpdate();
+    // Stops speaking: every wait ends and the current character's queue is dropped.
+    void StopAll();
+    // StopAll, then the current character and the notification window go.
+    void StopHide();
+    void StopMenu();
+    Reader* reader() const { return reader_.get(); }
+    ComposerFrame& composer() { return *composer_; }
+    // Opens the help file; the desktop's browser unless a test sets another.
+    std::function<bool(const QString& path)> openHelp;
+    // Where the help file is, or "" when it cannot be found.
+    static QString helpFile();
 
     bool ended() const { return ended_; }
     MainWindow& window() { return *window_; }
@@ -62,6 +85,9 @@ private:
     void setUpCharacters();
     void linkSwitches();
     bool EnsureOutboxDir();
+    void linkCommands();
+    void linkReading();
+    bool saveBody(const QString& path);
     int outboxCount() const;
 
     AppState& state_;
@@ -72,6 +98,8 @@ private:
     ComposerFrame* composer_ = nullptr;
     QPointer<AliasWindow> aliasWindow_;
     std::unique_ptr<Messaging> messaging_;
+    std::unique_ptr<Reader> reader_;
+    QString bodyFile_; // where the message was last opened from or saved to
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     bool ended_ = false;

@@ -6,16 +6,21 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace gabblet {
@@ -27,35 +32,34 @@ QWidget* page(const char* name) {
     new QVBoxLayout(w);
     return w;
 }
+
+bool canRead(const QMimeData* mime) {
+    return mime && (mime->hasUrls() || mime->hasText());
+}
 } // namespace
 
 MainWindow::MainWindow(StatusLog& status) : status_(status) {
     setObjectName(QStringLiteral("Gabblet"));
     setWindowTitle(QStringLiteral("Gabblet"));
     setWindowIcon(appIcon());
-    // A comfortable size that still fits small screens.
-    QSize size(960, 640);
+    // Roomy on a 1280 by 800 screen, and never larger than the screen.
+    QSize size(1180, 720);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+        size = size.boundedTo(screen->availableGeometry().size() * 0.94);
     resize(size);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("SSTab1"));
     composer_ = page("ComposerTab");
+    composer_->layout()->setContentsMargins(6, 6, 6, 6);
     inbox_ = page("InboxTab");
     outbox_ = page("OutboxTab");
     QWidget* statusPage = page("StatusTab");
-    tabs_->addTab(composer_, QStringLiteral("&Message"));
-    tabs_->addTab(inbox_, QStringLiteral("&Inbox"));
-    tabs_->addTab(outbox_, QStringLiteral("&Outbox"));
-    tabs_->addTab(statusPage, QStringLiteral("&Status"));
+    tabs_->addTab(composer_, QStringLiteral("Messa&ge"));
+    tabs_->addTab(inbox_, QStringLiteral("I&nbox"));
+    tabs_->addTab(outbox_, QStringLiteral("Out&box"));
+    tabs_->addTab(statusPage, QStringLiteral("Stat&us"));
     setCentralWidget(tabs_);
-
-    hotMailOpenUrl_ =
-        new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"), inbox_);
-    hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
-    static_cast<QVBoxLayout*>(inbox_->layout())->addWidget(hotMailOpenUrl_);
-    static_cast<QVBoxLayout*>(inbox_->layout())->addStretch();
 
     auto* frame = new QGroupBox(QStringLiteral("Acks && Status"), statusPage);
     frame->setObjectName(QStringLiteral("AcksFrame"));
@@ -64,13 +68,57 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
     acks_->setReadOnly(true);
     acks_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     acks_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    acks_->setPlaceholderText(
+        QStringLiteral("Replies from the people you message, and what the program is doing, "
+                       "appear here."));
     (new QVBoxLayout(frame))->addWidget(acks_);
     static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(frame);
     connect(&status_, &StatusLog::changed, this, &MainWindow::showStatus);
+    acceptDropsOn(frame);
+    acceptDropsOn(acks_);
 
-    buildMenus();
     buildTrayMenu();
+    buildMenus();
+    buildMailPages();
     setDebugControls(false);
+}
+
+void MainWindow::fitToContents() {
+    // The composer has a minimum size; placing the window must know it.
+    resize(size().expandedTo(minimumSizeHint()));
+}
+
+void MainWindow::buildMailPages() {
+    auto* inbox = static_cast<QVBoxLayout*>(inbox_->layout());
+    auto* note = new QLabel(QStringLiteral(
+        "<b>E-mail</b><br>Watching e-mail accounts, announcing and reading new mail is not "
+        "available in this version of Gabblet. Messages between Gabblet users work on the "
+        "Message tab."));
+    note->setWordWrap(true);
+    inbox->addWidget(note);
+    auto* buttons = new QHBoxLayout;
+    auto* check = new QPushButton(QStringLiteral("Check &Now"));
+    check->setObjectName(QStringLiteral("ManualCheckEmail"));
+    check->setEnabled(false);
+    auto* refresh = new QPushButton(QStringLiteral("&Refresh"));
+    refresh->setObjectName(QStringLiteral("PRefresh"));
+    refresh->setEnabled(false);
+    buttons->addWidget(check);
+    buttons->addWidget(refresh);
+    buttons->addStretch();
+    inbox->addLayout(buttons);
+    hotMailOpenUrl_ = new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"));
+    hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
+    inbox->addWidget(hotMailOpenUrl_);
+    inbox->addStretch();
+
+    auto* outbox = static_cast<QVBoxLayout*>(outbox_->layout());
+    auto* outNote = new QLabel(QStringLiteral(
+        "<b>Outbox</b><br>E-mail written to be sent later waits here. Sending e-mail is not "
+        "available in this version of Gabblet, so the outbox stays empty."));
+    outNote->setWordWrap(true);
+    outbox->addWidget(outNote);
+    outbox->addStretch();
 }
 
 // The tray menu exists whether or not the desktop has a tray, so that its
@@ -94,26 +142,71 @@ void MainWindow::buildTrayMenu() {
     connect(exit, &QAction::triggered, this, &MainWindow::trayExitRequested);
 }
 
+QAction* MainWindow::addCommand(QMenu* menu, const QString& caption, const char* name,
+                                const QKeySequence& shortcut) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+QAction* MainWindow::command(const char* name) const {
+    return findChild<QAction*>(QLatin1String(name));
+}
+
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    debugOn_ = file->addAction(QStringLiteral("&Debug mode"));
-    debugOn_->setObjectName(QStringLiteral("DebugOn"));
+    addCommand(file, QStringLiteral("&Open..."), "MOpen", QKeySequence::Open);
+    addCommand(file, QStringLiteral("&Save"), "MSave", QKeySequence::Save);
+    addCommand(file, QStringLiteral("Save &As..."), "MSaveAs");
+    file->addSeparator();
+    addCommand(file, QStringLiteral("O&ptions..."), "SetOptions")->setEnabled(false);
+    addCommand(file, QStringLiteral("&Update"), "DoUpdate");
+    file->addSeparator();
+    debugOn_ = addCommand(file, QStringLiteral("&Debug mode"), "DebugOn");
     debugOn_->setCheckable(true);
     debugOn_->setChecked(true);
     debugOn_->setEnabled(false); // shows the state; the settings file switches it
-    exitNoSave_ = file->addAction(QStringLiteral("Exit &without saving"));
-    exitNoSave_->setObjectName(QStringLiteral("ExitNoSave"));
+    exitNoSave_ = addCommand(file, QStringLiteral("Exit &without saving"), "ExitNoSave");
     connect(exitNoSave_, &QAction::triggered, this, &MainWindow::exitNoSaveRequested);
-    file->addSeparator();
-    QAction* exit = file->addAction(QStringLiteral("E&xit"));
-    exit->setObjectName(QStringLiteral("DoExit"));
-    exit->setShortcut(QKeySequence::Quit);
+    QAction* exit = addCommand(file, QStringLiteral("E&xit"), "DoExit", QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &MainWindow::exitRequested);
 
+    // The text box handles its own editing keys; the menu shows them.
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Ed&it"));
+    addCommand(edit, QStringLiteral("Cu&t"), "MCut", QKeySequence::Cut);
+    addCommand(edit, QStringLiteral("&Copy"), "MCopy", QKeySequence::Copy);
+    addCommand(edit, QStringLiteral("&Paste"), "MPaste", QKeySequence::Paste);
+    addCommand(edit, QStringLiteral("C&lear"), "MClear");
+    addCommand(edit, QStringLiteral("Select &All"), "MSelectAll", QKeySequence::SelectAll);
+    for (QAction* a : edit->actions())
+        a->setShortcutContext(Qt::WidgetShortcut); // shown, not grabbed from the text box
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("P&review"), "MPreview")->setCheckable(true);
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("&Read Clipboard"), "ReadClipMenu",
+               QKeySequence(Qt::CTRL | Qt::Key_R));
+    addCommand(edit, QStringLiteral("&Stop Speaking"), "StopMenu", QKeySequence(Qt::Key_Escape));
+
     QMenu* messages = menuBar()->addMenu(QStringLiteral("&Messages"));
-    QAction* alias = messages->addAction(QStringLiteral("A&lias..."));
-    alias->setObjectName(QStringLiteral("DoAlias"));
+    QAction* alias = addCommand(messages, QStringLiteral("A&lias..."), "DoAlias");
     connect(alias, &QAction::triggered, this, &MainWindow::aliasesRequested);
+    messages->addSeparator();
+    messages->addAction(setDisable_);
+    messages->addAction(setQuiet_);
+
+    QMenu* mail = menuBar()->addMenu(QStringLiteral("E-mai&l"));
+    addCommand(mail, QStringLiteral("&Check Now"), "MCheckEmail")->setEnabled(false);
+    addCommand(mail, QStringLiteral("&Refresh"), "MRefresh")->setEnabled(false);
+    mail->addSeparator();
+    addCommand(mail, QStringLiteral("&Send E-mail..."), "MSendEmail")->setEnabled(false);
+    addCommand(mail, QStringLiteral("&Accounts..."), "AccountsSetup")->setEnabled(false);
+    addCommand(mail, QStringLiteral("A&nnouncements..."), "DoAnn")->setEnabled(false);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, QStringLiteral("&Contents"), "HelpContents", QKeySequence::HelpContents);
+    addCommand(help, QStringLiteral("&About Gabblet"), "About");
 }
 
 void MainWindow::setDebugControls(bool on) {
@@ -143,11 +236,7 @@ void MainWindow::addTrayIcon(const QString& tip) {
     tray_ = new QSystemTrayIcon(appIcon(), this);
     tray_->setObjectName(QStringLiteral("TrayIcon"));
     tray_->setToolTip(tip);
-    tray_->setContextMenu(trayMenu_);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
-            restoreFromTray();
-    });
+    connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::trayActivated);
     tray_->show();
 }
 
@@ -159,11 +248,86 @@ void MainWindow::removeTrayIcon() {
     }
 }
 
+void MainWindow::refreshTrayTip() {
+    if (tray_)
+        tray_->setToolTip(windowTitle().trimmed());
+}
+
+void MainWindow::trayActivated(QSystemTrayIcon::ActivationReason reason) {
+    refreshTrayTip();
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::DoubleClick:
+        restoreFromTray();
+        break;
+    case QSystemTrayIcon::Context:
+        // The menu comes up by itself; a hidden window stays hidden.
+        trayMenu_->popup(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}
+
 void MainWindow::restoreFromTray() {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
+}
+
+void MainWindow::SetTitle(const QString& text) {
+    setWindowTitle(QStringLiteral("Gabblet (") + text + QLatin1Char(')'));
+}
+
+void MainWindow::ResetTitle() {
+    setWindowTitle(QStringLiteral("Gabblet"));
+}
+
+void MainWindow::acceptDropsOn(QWidget* widget) {
+    // A text box takes drops on its viewport.
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+        widget = edit->viewport();
+    widget->setAcceptDrops(true);
+    widget->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!canRead(drag->mimeData()))
+            return false;
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QMimeData* mime = drop->mimeData();
+        if (!canRead(mime))
+            return false;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        // Read after the drop has finished: the dragging program is not kept
+        // waiting while the character speaks.
+        if (mime->hasUrls()) {
+            const QUrl url = mime->urls().value(0);
+            if (url.isLocalFile())
+                QTimer::singleShot(0, this,
+                                   [this, path = url.toLocalFile()] { Q_EMIT fileDropped(path); });
+            else
+                QTimer::singleShot(0, this, &MainWindow::dropNotUnderstood);
+        } else {
+            QTimer::singleShot(0, this, [this, text = mime->text()] { Q_EMIT textDropped(text); });
+        }
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -179,6 +343,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange)
+        refreshTrayTip();
     // Minimising hides the window behind the tray icon. Without a tray the
     // window stays in the task bar, or it could not be found again.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSystemTrayIcon>
 
 class QAction;
 class QCheckBox;
 class QMenu;
 class QPlainTextEdit;
-class QSystemTrayIcon;
+class QPushButton;
 class QTabWidget;
 
 namespace gabblet {
@@ -14,8 +15,8 @@ namespace gabblet {
 class StatusLog;
 
 // The main window: a tab strip holding the composer, the inbox, the outbox and
-// the status box. It only shows things and reports what the user did; the
-// controller decides.
+// the status box, the menus and the tray icon. It only shows things and
+// reports what the user did; the controller decides.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -30,12 +31,24 @@ public:
     QMenu* trayMenu() const { return trayMenu_; }
     QAction* SetDisable() const { return setDisable_; }
     QAction* SetQuiet() const { return setQuiet_; }
+    // A menu command by its name (MOpen, ReadClipMenu, ...).
+    QAction* command(const char* name) const;
 
     void setDebugControls(bool on);
+    // Grows the window to what its contents need at least.
+    void fitToContents();
     // The tray icon with its tip; nothing on desktops without a tray.
     void addTrayIcon(const QString& tip);
     void removeTrayIcon();
     void restoreFromTray();
+    // What the tray icon does with a click: restore, or open the tray menu
+    // (the window stays as it is).
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    // "Gabblet (text)" while something runs; "Gabblet" afterwards.
+    void SetTitle(const QString& text);
+    void ResetTitle();
+    // Drops of text or files on this widget are read aloud.
+    void acceptDropsOn(QWidget* widget);
 
 Q_SIGNALS:
     void exitRequested();       // File > Exit
@@ -43,15 +56,23 @@ Q_SIGNALS:
     void trayExitRequested();   // tray menu Exit
     void closeRequested();      // the window's close button
     void aliasesRequested();    // Messages > Alias
+    void textDropped(const QString& text);
+    void fileDropped(const QString& path);
+    void dropNotUnderstood();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
     void buildTrayMenu();
+    void buildMailPages();
+    QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
+                        const QKeySequence& shortcut = {});
     void showStatus(const QString& appended, bool cut);
+    void refreshTrayTip();
 
     StatusLog& status_;
     QTabWidget* tabs_ = nullptr;

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -30,6 +31,8 @@ Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, Co
             [this](bool on) { state_.settings.Quiet = on; });
     connect(&frame_, &ComposerFrame::historyClicked, this, &Messaging::reuseRecord);
     connect(&frame_, &ComposerFrame::characterChosen, this, &Messaging::chooseCharacter);
+    connect(&frame_, &ComposerFrame::notePreviewRequested, this, &Messaging::previewNote);
+    connect(&frame_, &ComposerFrame::browseWaveClicked, this, &Messaging::browseWave);
     state_.aliases.setLocalAddressSource(
         [this] { return state_.sockets.SendSock.localAddress().toString(); });
 }
@@ -105,7 +108,24 @@ void Messaging::setCharacters(const QStringList& names, const QStringList& actio
 }
 
 void Messaging::chooseCharacter(const QString& name) {
-    frame_.setActions(selectCharacter(speech_.host, state_.settings, name).animations);
+    const CharacterSelection chosen = selectCharacter(speech_.host, state_.settings, name);
+    frame_.setActions(chosen.animations);
+    if (chosen.hasVoice)
+        frame_.setVoice(chosen.pitch, chosen.speed);
+}
+
+void Messaging::previewNote(const QString& text) {
+    QString t = text;
+    QString character = frame_.Combo3->currentText();
+    speech_.speaker.Speak(t, QString(), character, QString(), false);
+}
+
+void Messaging::browseWave() {
+    const QString path =
+        prompt_.chooseFile({FileDialogKind::Open, QStringLiteral("Specify a Wave sound file"),
+                            QStringLiteral("Wave (*.wav)|*.wav"), QStringLiteral("wav")});
+    if (!path.isEmpty())
+        frame_.TPara->setText(path);
 }
 
 void Messaging::start() {

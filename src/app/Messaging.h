@@ -36,6 +36,8 @@ private:
     void showHistory(int box);
     void reuseRecord(int box, int caret);
     void chooseCharacter(const QString& name);
+    void previewNote(const QString& text);
+    void browseWave();
 
     AppState& state_;
     Prompt& prompt_;

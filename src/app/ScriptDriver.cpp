@@ -3,12 +3,19 @@
 #include "platform/Wait.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <cstdio>
@@ -94,6 +101,23 @@ void ScriptDriver::run(const QString& line) {
         waitUntil([] { return false; }, qBound(0, name.toInt(), 60000));
         return;
     }
+    if (command == QLatin1String("clipboard")) {
+        // The rest of the line is put on the clipboard.
+        QGuiApplication::clipboard()->setText(line.section(QLatin1Char(' '), 1));
+        return;
+    }
+    if (command == QLatin1String("trigger")) {
+        QAction* action = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if ((action = top->findChild<QAction*>(name)))
+                break;
+        if (action && action->isEnabled())
+            action->trigger();
+        else
+            std::fprintf(stderr, "gabblet: script: no command named '%s' that can run now\n",
+                         qUtf8Printable(name));
+        return;
+    }
     QWidget* w = findControl(name);
     if (!w) {
         std::fprintf(stderr, "gabblet: script: no control named '%s'\n", qUtf8Printable(name));
@@ -106,6 +130,18 @@ void ScriptDriver::run(const QString& line) {
             e->setText(argument);
         else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
             p->setPlainText(argument);
+        else if (auto* t = qobject_cast<QTabWidget*>(w))
+            t->setCurrentIndex(argument.toInt());
+        else if (auto* s = qobject_cast<QAbstractSlider*>(w))
+            s->setValue(argument.toInt());
+        else if (auto* l = qobject_cast<QListWidget*>(w))
+            l->setCurrentRow(argument.toInt());
+    } else if (command == QLatin1String("popup")) {
+        // A menu, shown where it would open (the tray menu at the tray's corner).
+        if (auto* m = qobject_cast<QMenu*>(w))
+            m->popup(argument.isEmpty() ? QCursor::pos()
+                                        : QPoint(argument.section(QLatin1Char(','), 0, 0).toInt(),
+                                                 argument.section(QLatin1Char(','), 1, 1).toInt()));
     } else if (command == QLatin1String("check")) {
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->setChecked(argument.trimmed() == QLatin1String("1"));

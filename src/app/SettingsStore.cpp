@@ -86,6 +86,8 @@ bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared) {
         return user.fail("Port");
     s.Port = port;
     s.BindAddress = user.text("BindAddress", "");
+    // Updates are set up for the whole installation, like the character folders.
+    s.UpdateCommand = shared.text("UpdateCommand", "");
     return true;
 }
 

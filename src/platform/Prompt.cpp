@@ -1,6 +1,7 @@
 #include "Prompt.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -95,6 +96,44 @@ PromptAnswer DesktopPrompt::ask(const QString& title, const QString& text, Promp
     std::fprintf(stderr, " [%s]\n", qUtf8Printable(answerName(answer)));
     std::fflush(stderr);
     return answer;
+}
+
+QString qtFileFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // The description usually shows the pattern already.
+        out << (parts.at(i).contains(QLatin1Char('('))
+                    ? parts.at(i)
+                    : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+QString DesktopPrompt::chooseFile(const FileQuestion& question) {
+    std::fprintf(stderr, "gabblet: %s:", qUtf8Printable(question.title));
+    std::fflush(stderr);
+    QString path;
+    if (interactive_ && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QFileDialog dialog(QApplication::activeWindow(), question.title, QString(),
+                           qtFileFilter(question.filter));
+        dialog.setDefaultSuffix(question.defaultSuffix);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (question.kind == FileDialogKind::Save) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+        } else {
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(QFileDialog::ExistingFile);
+        }
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().first();
+    }
+    std::fprintf(stderr, " [%s]\n", path.isEmpty() ? "Cancel" : qUtf8Printable(path));
+    std::fflush(stderr);
+    return path;
 }
 
 } // namespace gabblet

@@ -7,6 +7,18 @@ namespace gabblet {
 enum class PromptButtons { Ok, YesNo, YesNoCancel };
 enum class PromptIcon { None, Information, Exclamation, Critical, Question };
 enum class PromptAnswer { Ok, Yes, No, Cancel };
+enum class FileDialogKind { Open, Save };
+
+// A file dialog as the program asks for it: "Text (*.txt)|*.txt|All Files
+// (*.*)|*.*" style filters (description and pattern pairs split by "|").
+struct FileQuestion {
+    FileDialogKind kind = FileDialogKind::Open;
+    QString title;
+    QString filter;
+    QString defaultSuffix; // without the dot
+};
+// The filter in Qt's form ("Text (*.txt);;All Files (*.*)").
+QString qtFileFilter(const QString& filter);
 
 QString answerName(PromptAnswer answer);
 
@@ -17,6 +29,9 @@ public:
     virtual ~Prompt() = default;
     virtual PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
                              PromptIcon icon) = 0;
+    // The chosen file's path, or "" when the user cancelled. Saving over a
+    // file is the caller's question, not the dialog's.
+    virtual QString chooseFile(const FileQuestion& question) = 0;
 
     void inform(const QString& text, const QString& title = QStringLiteral("Gabblet"),
                 PromptIcon icon = PromptIcon::None) {
@@ -37,6 +52,7 @@ public:
     DesktopPrompt();
     PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
                      PromptIcon icon) override;
+    QString chooseFile(const FileQuestion& question) override;
 
 private:
     bool interactive_;

@@ -41,6 +41,8 @@ struct Settings {
     qint16 Port = 0;
     // The local address both peer sockets bind to; empty binds every one.
     QString BindAddress;
+    // The program that updates this one (File > Update); empty: no updates.
+    QString UpdateCommand;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

@@ -16,6 +16,11 @@ struct SpeechState {
     bool SpeechDone = false;    // Speak has returned
     QString CurrentCharacter;   // the Agent character last loaded
     RequestId LastRequest = 0;
+    // While text is read aloud (clipboard, dropped text or file), the
+    // composer's voice controls collect their tags here; they lead every
+    // chunk still to be read.
+    bool Reading = false;
+    QString PendingTags;
 };
 
 } // namespace gabblet

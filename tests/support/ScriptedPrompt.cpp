@@ -10,6 +10,11 @@ PromptAnswer ScriptedPrompt::ask(const QString& title, const QString& text, Prom
     return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
 }
 
+QString ScriptedPrompt::chooseFile(const FileQuestion& question) {
+    fileQuestions.append(question);
+    return files.isEmpty() ? QString() : files.takeFirst();
+}
+
 QStringList ScriptedPrompt::texts() const {
     QStringList out;
     for (const Shown& s : shown)

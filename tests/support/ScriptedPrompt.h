@@ -21,9 +21,13 @@ public:
 
     QList<PromptAnswer> answers;
     QList<Shown> shown;
+    // File dialogs: the paths to answer in turn ("" cancels; none left cancels).
+    QStringList files;
+    QList<FileQuestion> fileQuestions;
 
     PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
                      PromptIcon icon) override;
+    QString chooseFile(const FileQuestion& question) override;
     QStringList texts() const;
 };
 

@@ -1,0 +1,276 @@
+// The main window's menu commands: the message body's file and edit
+// commands, reading aloud, stopping, help, about and updating.
+#include "app/AppController.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "app/Reading.h"
+#include "options/AboutBox.h"
+#include "peer/ComposerFrame.h"
+#include "platform/Cp1252.h"
+#include "platform/Files.h"
+#include "platform/Prompt.h"
+#include "speech/SpeechServices.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace gabblet {
+
+namespace {
+const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt|All Files (*.*)|*.*");
+} // namespace
+
+void AppController::linkCommands() {
+    MainWindow& w = *window_;
+    auto on = [this, &w](const char* name, auto&& slot) {
+        connect(w.command(name), &QAction::triggered, this, slot);
+    };
+    on("MOpen", [this] { MOpen(); });
+    on("MSave", [this] { MSave(); });
+    on("MSaveAs", [this] { MSaveAs(); });
+    on("MPreview", [this] { MPreview(); });
+    on("ReadClipMenu", [this] { ReadClipboard(); });
+    on("StopMenu", [this] { StopMenu(); });
+    on("HelpContents", [this] { HelpContents(); });
+    on("About", [this] { About(); });
+    on("DoUpdate", [this] { DoUpdate(); });
+    QPlainTextEdit* body = composer_->SendText;
+    auto edit = [this, body, &w](const char* name, void (QPlainTextEdit::*what)()) {
+        connect(w.command(name), &QAction::triggered, body, [body, what] {
+            (body->*what)();
+            body->setFocus();
+        });
+    };
+    edit("MClear", &QPlainTextEdit::clear);
+    edit("MCut", &QPlainTextEdit::cut);
+    edit("MCopy", &QPlainTextEdit::copy);
+    edit("MPaste", &QPlainTextEdit::paste);
+    edit("MSelectAll", &QPlainTextEdit::selectAll);
+    connect(composer_, &ComposerFrame::readClipboardClicked, this, &AppController::ReadClipboard);
+    connect(composer_, &ComposerFrame::stopClicked, this, &AppController::StopAll);
+    // Drops anywhere on the window, and on the boxes that would otherwise
+    // take the text in, are read aloud.
+    w.acceptDropsOn(&w);
+    w.acceptDropsOn(composer_->SendText);
+    w.acceptDropsOn(composer_->Frame7);
+    w.acceptDropsOn(composer_->Frame8);
+}
+
+// Reading needs the speech services, which exist from the settings on.
+void AppController::linkReading() {
+    reader_ = std::make_unique<Reader>(state_.settings, state_.speech, speech_->speaker,
+                                       speech_->host, speech_->none, prompt_);
+    ComposerFrame* c = composer_;
+    reader_->applyComposerVoice = [c] {
+        if (c->SpeedB->text() != QLatin1String("50"))
+            c->SpeedB_Click();
+        if (c->PitchB->text() != QLatin1String("50"))
+            c->PitchB_Click();
+        if (c->PauseB->text() != QLatin1String("10"))
+            c->PauseB_Click();
+    };
+    connect(reader_.get(), &Reader::readingChanged, this, [this](bool reading) {
+        composer_->ReadClip->setEnabled(!reading);
+        window_->command("ReadClipMenu")->setEnabled(!reading);
+    });
+    connect(window_.get(), &MainWindow::textDropped, this, [this](const QString& text) {
+        if (reader_)
+            reader_->readDroppedText(text);
+    });
+    connect(window_.get(), &MainWindow::fileDropped, this, [this](const QString& path) {
+        if (reader_)
+            reader_->readDroppedFile(path);
+    });
+    connect(window_.get(), &MainWindow::dropNotUnderstood, this, [this] {
+        prompt_.inform(QStringLiteral("Sorry - I don't understand the format of that file."));
+    });
+}
+
+void AppController::MOpen() {
+    const QString path =
+        prompt_.chooseFile({FileDialogKind::Open, QStringLiteral("Text file to load into Body"),
+                            kTextFilter, QStringLiteral("txt")});
+    if (path.isEmpty())
+        return;
+    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxReadFileSize);
+    if (!bytes || bytes->contains('\0')) {
+        prompt_.inform(QStringLiteral("Sorry - I don't understand the format of that file."));
+        return;
+    }
+    QString text = decodeTextFile(*bytes);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    composer_->SendText->setPlainText(text);
+    bodyFile_ = path;
+}
+
+void AppController::MSave() {
+    if (bodyFile_.isEmpty())
+        MSaveAs();
+    else
+        saveBody(bodyFile_);
+}
+
+void AppController::MSaveAs() {
+    const QString path = prompt_.chooseFile(
+        {FileDialogKind::Save, QStringLiteral("Save Body As"), kTextFilter, QStringLiteral("txt")});
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path) &&
+        prompt_.question(QStringLiteral("File Exists - Overwrite?")) != PromptAnswer::Yes)
+        return;
+    if (saveBody(path))
+        bodyFile_ = path;
+}
+
+// Windows-1252 like every other text file of the program, unless the text
+// holds characters that code page lacks: then UTF-8, so nothing is lost.
+bool AppController::saveBody(const QString& path) {
+    const QString text =
+        composer_->SendText->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    QByteArray bytes = cp1252::encode(text);
+    if (cp1252::decode(bytes) != text)
+        bytes = text.toUtf8();
+    // A file written over keeps its permissions.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        mode = st.st_mode & 07777;
+    if (QFileInfo(path).isDir() || !writeFileAtomically(path, bytes, mode)) {
+        prompt_.inform(QStringLiteral("Sorry - the message could not be saved in ") +
+                           QDir::toNativeSeparators(path) + QLatin1Char('.'),
+                       QStringLiteral("Gabblet"), PromptIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+void AppController::MPreview() {
+    const bool shown = !composer_->previewShown();
+    composer_->setPreviewShown(shown);
+    window_->command("MPreview")->setChecked(shown);
+}
+
+void AppController::ReadClipboard() {
+    if (!reader_)
+        return;
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    reader_->ReadClipboard(clipboard ? clipboard->text() : QString());
+}
+
+void AppController::StopAll() {
+    if (speech_)
+        speech_->speaker.StopAll();
+    else
+        state_.speech.StopRequested = true;
+}
+
+void AppController::StopHide() {
+    StopAll();
+    if (!speech_)
+        return;
+    const QString& current = state_.speech.CurrentCharacter;
+    if (!current.isEmpty() && speech_->host.isLoaded(current))
+        speech_->host.hide(current);
+    speech_->none.DoHide(true);
+}
+
+void AppController::StopMenu() {
+    StopAll();
+}
+
+QString AppController::helpFile() {
+    const QString app = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {app + QStringLiteral("/help/index.html"),
+                                     app + QStringLiteral("/../share/gabblet/help/index.html")}) {
+        if (QFileInfo(candidate).isFile())
+            return QFileInfo(candidate).canonicalFilePath();
+    }
+    return {};
+}
+
+void AppController::HelpContents() {
+    const QString file = helpFile();
+    if (file.isEmpty()) {
+        prompt_.inform(QStringLiteral("The help file could not be found. It belongs in ") +
+                           QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/help/index.html."),
+                       QStringLiteral("Gabblet"), PromptIcon::Exclamation);
+        return;
+    }
+    bool opened = false;
+    if (openHelp) {
+        opened = openHelp(file);
+    } else if (qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1")) {
+        // Scripts see which page would open; no browser starts.
+        std::fprintf(stderr, "gabblet: help: %s\n", qUtf8Printable(file));
+        opened = true;
+    } else {
+        opened = QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    }
+    if (!opened)
+        prompt_.inform(QStringLiteral("No web browser could be started to show the help. The "
+                                      "help file is ") +
+                           file + QLatin1Char('.'),
+                       QStringLiteral("Gabblet"), PromptIcon::Exclamation);
+}
+
+void AppController::About() {
+    QString info;
+    info += QStringLiteral("Gabblet ") + kVersionText + QLatin1Char('\n');
+    info += QStringLiteral("System: ") + QSysInfo::prettyProductName() + QStringLiteral(", ") +
+            QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion() +
+            QLatin1Char('\n');
+    info += QStringLiteral("Qt: ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
+    info += QStringLiteral("Program folder: ") + state_.ProgramDir + QLatin1Char('\n');
+    info += QStringLiteral("Characters: ") +
+            (state_.settings.CharPath.isEmpty() ? QStringLiteral("none found")
+                                                : state_.settings.CharPath) +
+            QLatin1Char('\n');
+    if (speech_)
+        info +=
+            QStringLiteral("Sound output: ") +
+            (speech_->sound.hasOutputDevice() ? QStringLiteral("yes") : QStringLiteral("none")) +
+            QLatin1Char('\n');
+    info +=
+        QStringLiteral("Peer port: ") +
+        (state_.settings.Port > 0 ? QString::number(state_.settings.Port) : QStringLiteral("off"));
+    AboutBox box(prompt_, info, helpFile(), window_.get());
+    box.setWindowIcon(window_->windowIcon());
+    box.exec();
+}
+
+// The updater gets: "m" when this window is minimised, the new program in
+// the updater's folder, and this program followed by the greeting the
+// restarted program speaks.
+void AppController::DoUpdate() {
+    const QString updater = state_.settings.UpdateCommand;
+    if (updater.isEmpty())
+        return;
+    const QString share = QFileInfo(updater).absolutePath();
+    QStringList args;
+    if (window_->isMinimized() || !window_->isVisible())
+        args << QStringLiteral("m");
+    args << share + QStringLiteral("/gabblet")
+         << QCoreApplication::applicationFilePath() + QStringLiteral("!!Updated\\\\h");
+    if (!QProcess::startDetached(updater, args, share))
+        prompt_.inform(
+            QStringLiteral("Sorry couldn't automatically update the program. Please tell Zarvo"));
+    Form_Unload();
+}
+
+} // namespace gabblet

@@ -1,0 +1,150 @@
+#include "app/AppController.h"
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "peer/ComposerFrame.h"
+#include "platform/Wait.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace gabblet;
+
+namespace {
+
+class CommandsTest : public ::testing::Test {
+protected:
+    std::unique_ptr<AppController> start(const QByteArray& shared = {}) {
+        home.write("gabblet.ini", shared + "version=0.34\r\nport=0\r\n");
+        home.write("rec.txt", ""); // not a first run: no welcome
+        // Each run gets a fresh state, as a new program would.
+        states.push_back(std::make_unique<AppState>());
+        AppState& state = *states.back();
+        state.ProgramDir = home.path();
+        auto c = std::make_unique<AppController>(state, prompt, CommandLine{});
+        EXPECT_TRUE(c->Form_Load());
+        return c;
+    }
+
+    test::TempHome home;
+    test::ScriptedPrompt prompt;
+    std::vector<std::unique_ptr<AppState>> states;
+    AppState& state() { return *states.back(); }
+};
+
+} // namespace
+
+TEST_F(CommandsTest, TheTrayMenuOpensWithoutShowingTheWindow) {
+    auto c = start();
+    MainWindow& w = c->window();
+    w.hide();
+    w.trayActivated(QSystemTrayIcon::Context);
+    EXPECT_TRUE(w.trayMenu()->isVisible());
+    EXPECT_FALSE(w.isVisible());
+    // Its switches work while the window stays hidden.
+    w.SetDisable()->trigger();
+    EXPECT_TRUE(c->composer().NoAction->isChecked());
+    EXPECT_FALSE(w.SetQuiet()->isEnabled());
+    EXPECT_FALSE(w.isVisible());
+    w.trayMenu()->hide();
+    w.trayActivated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(w.isVisible());
+
+    w.SetTitle("Checking");
+    EXPECT_EQ(w.windowTitle(), "Gabblet (Checking)");
+    w.ResetTitle();
+    EXPECT_EQ(w.windowTitle(), "Gabblet");
+}
+
+TEST_F(CommandsTest, AnEmptyClipboardIsSaidAndNothingIsRead) {
+    auto c = start();
+    QGuiApplication::clipboard()->clear();
+    c->window().command("ReadClipMenu")->trigger();
+    EXPECT_EQ(prompt.texts(), QStringList{"No clipboard text to read"});
+    EXPECT_FALSE(state().speech.Reading);
+}
+
+TEST_F(CommandsTest, ChoosingNoCharacterOffersTheNineWindowEffects) {
+    auto c = start();
+    QComboBox* characters = c->composer().Combo3;
+    Q_EMIT characters->textActivated("[None]");
+    QComboBox* actions = c->composer().Combo2;
+    QStringList names;
+    for (int i = 0; i < actions->count(); ++i)
+        names << actions->itemText(i);
+    EXPECT_EQ(names, (QStringList{"appear", "zoomin", "zoomout", "hide", "zoomtocentre1",
+                                  "zoomtocentre2", "rainbow", "rainbowoff", "delay"}));
+}
+
+TEST_F(CommandsTest, TheBodyIsSavedOpenedAndOnlyOverwrittenWhenConfirmed) {
+    auto c = start();
+    QPlainTextEdit* body = c->composer().SendText;
+    const QString file = home.file("note.txt");
+    body->setPlainText("Caf\u00e9\nline two");
+    prompt.files << file;
+    c->window().command("MSaveAs")->trigger();
+    EXPECT_EQ(home.read("note.txt"), "Caf\xE9\r\nline two");
+    EXPECT_EQ(prompt.fileQuestions[0].title, "Save Body As");
+    EXPECT_EQ(prompt.fileQuestions[0].filter, "Text (*.txt)|*.txt|All Files (*.*)|*.*");
+    EXPECT_TRUE(prompt.shown.isEmpty()); // a new file: no question
+
+    // Characters Windows-1252 lacks are kept by writing UTF-8.
+    body->setPlainText("Smile \u263a");
+    c->window().command("MSave")->trigger(); // the same file, no dialog
+    EXPECT_EQ(prompt.fileQuestions.size(), 1);
+    EXPECT_EQ(home.read("note.txt"), "Smile \xE2\x98\xBA");
+
+    body->setPlainText("other");
+    prompt.files << file;
+    prompt.answers << PromptAnswer::No;
+    c->window().command("MSaveAs")->trigger();
+    EXPECT_EQ(prompt.texts().last(), "File Exists - Overwrite?");
+    EXPECT_EQ(home.read("note.txt"), "Smile \xE2\x98\xBA");
+
+    body->clear();
+    prompt.files << file;
+    c->window().command("MOpen")->trigger();
+    EXPECT_EQ(prompt.fileQuestions.last().title, "Text file to load into Body");
+    EXPECT_EQ(body->toPlainText(), "Smile \u263a");
+}
+
+TEST_F(CommandsTest, UpdateStartsTheUpdaterAndEnds) {
+    // Without an updater the command is not offered.
+    {
+        auto c = start();
+        EXPECT_FALSE(c->window().command("DoUpdate")->isEnabled());
+        c->Form_Unload(false);
+    }
+    const QString updater = home.file("update.sh");
+    home.write("update.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.tmp\"\n"
+                            "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args\"\n");
+    QFile::setPermissions(updater, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    auto c = start("UpdateCommand=" + updater.toUtf8() + "\r\n");
+    ASSERT_TRUE(c->window().command("DoUpdate")->isEnabled());
+    c->window().command("DoUpdate")->trigger();
+    EXPECT_TRUE(c->ended());
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(home.file("args")); }, 10000));
+    const QStringList args = QString::fromUtf8(home.read("args")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], QFileInfo(updater).absolutePath() + "/gabblet");
+    EXPECT_TRUE(args[1].endsWith("!!Updated\\\\h")) << args[1].toStdString();
+    EXPECT_TRUE(prompt.shown.isEmpty());
+
+    // An updater that cannot start is reported, and the program still ends.
+    auto broken = start("UpdateCommand=" + home.file("missing/update").toUtf8() + "\r\n");
+    broken->DoUpdate();
+    EXPECT_EQ(prompt.texts().value(0),
+              "Sorry couldn't automatically update the program. Please tell Zarvo");
+    EXPECT_TRUE(broken->ended());
+}
