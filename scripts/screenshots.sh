@@ -23,6 +23,8 @@ shoot() { # name defaultchar greeting delay crop
     rm -rf "$home"
 }
 
+what=${2:-all} # all, windows or characters
+if [[ $what != windows ]]; then
 for f in characters/*.acs; do
     c=$(basename "$f" .acs)
     shoot "character-${c,,}" "$c" "Hello! I am $c, and I will read your messages out loud for you." 6.5 560x420+720+380
@@ -32,4 +34,34 @@ for f in characters/*.act; do
     shoot "assistant-${c,,}" "*$c" "{{msoAnimationGreeting}}Hi, I am $c. Shall I check your mail now?" 4 560x420+720+380
 done
 shoot notification-window "[None]" "Hello Ann! You have three new messages from Bob. The meeting moved to 3 pm, see you there." 3 1280x800+0+0
+fi
+
+# The main window, driven through its script commands (one script per shot).
+window() { # name script
+    local name=$1 script=$2
+    local home
+    home=$(mktemp -d)
+    printf 'version=0.34\r\nport=0\r\ndefaultchar=Bramble\r\n' > "$home/gabblet.ini"
+    printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
+    printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
+    printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
+    GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
+        xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
+        { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png; } |
+            '$bin' 2>/dev/null &
+        pid=\$!; sleep 7; kill -TERM \$pid 2>/dev/null; wait" || true
+    cp /tmp/gabblet-shot.png "$out/$name.png"
+    rm -rf "$home"
+}
+message='set Combo1 Anna\nset SendText Good morning! \\Emp\\ Coffee {{Wave}} is ready {{$start .5;.5}}\n'
+if [[ $what != characters ]]; then
+window main-message "${message}set ComposerTools 0\n"
+window main-variables "${message}set ComposerTools 1\nset Variables 16\nset TPara message\nset TPara2 messages\n"
+window main-screen-notes "${message}set ComposerTools 2\n"
+window main-inbox 'set SSTab1 1\n'
+window main-outbox 'set SSTab1 2\n'
+window main-status 'set SSTab1 3\n'
+window tray-menu 'popup mPopupSys 1080,560\n'
+window alias-window 'trigger DoAlias\n'
+fi
 echo "screenshots written to $out"

@@ -254,6 +254,7 @@ QWidget* ComposerFrame::buildMessageFrame() {
     auto* switches = new QHBoxLayout;
     switches->addWidget(HideAtEnd);
     switches->addWidget(Sync);
+    switches->addStretch();
     grid->addWidget(to, 0, 0);
     grid->addWidget(Combo1, 0, 1, 1, 2);
     grid->addLayout(switches, 0, 3);
@@ -435,8 +436,8 @@ QWidget* ComposerFrame::buildScreenPage() {
     auto* screen = group(QStringLiteral("Screen"));
     Frame3 = new ScreenMapWidget(this);
     auto* hint =
-        new QLabel(QStringLiteral("Left-click -> start_from      Shift-left-click -> move_to"));
-    hint->setWordWrap(true);
+        new QLabel(QStringLiteral("Left-click -> start_from\nShift-left-click -> move_to"));
+    // The hint's two halves, one under the other.
     auto* screenLayout = new QVBoxLayout(screen);
     screenLayout->addWidget(Frame3, 0, Qt::AlignHCenter);
     screenLayout->addWidget(hint);
