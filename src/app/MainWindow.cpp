@@ -293,6 +293,13 @@ void MainWindow::acceptDropsOn(QWidget* widget) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Text dragged about inside the message box is moved there as usual.
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+        event->type() == QEvent::Drop) {
+        const QObject* source = static_cast<QDropEvent*>(event)->source();
+        if (source && (source == watched || source == watched->parent()))
+            return QMainWindow::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {

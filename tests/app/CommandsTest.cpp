@@ -7,15 +7,19 @@
 #include "support/TempHome.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -147,4 +151,40 @@ TEST_F(CommandsTest, UpdateStartsTheUpdaterAndEnds) {
     EXPECT_EQ(prompt.texts().value(0),
               "Sorry couldn't automatically update the program. Please tell Zarvo");
     EXPECT_TRUE(broken->ended());
+}
+
+TEST(MainWindowDrops, DropsAreHandedOnAfterTheDropHasEnded) {
+    StatusLog log;
+    MainWindow w(log);
+    w.show();
+    w.SSTab1()->setCurrentIndex(3); // the status box must be on the screen
+    QWidget* target = w.Acks()->viewport();
+    auto drop = [target](QMimeData* mime) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter); // a drop comes after its drag entered
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &event);
+        return event.isAccepted();
+    };
+    QSignalSpy files(&w, &MainWindow::fileDropped);
+    QSignalSpy texts(&w, &MainWindow::textDropped);
+    QSignalSpy refused(&w, &MainWindow::dropNotUnderstood);
+
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile("/tmp/a b.txt"), QUrl::fromLocalFile("/tmp/other.txt")});
+    EXPECT_TRUE(drop(&file));
+    EXPECT_EQ(files.count(), 0); // not inside the drop itself
+    ASSERT_TRUE(files.wait(2000));
+    EXPECT_EQ(files[0][0].toString(), "/tmp/a b.txt");
+
+    QMimeData web;
+    web.setUrls({QUrl("http://example.com/page.txt")});
+    drop(&web);
+    EXPECT_TRUE(refused.wait(2000));
+
+    QMimeData text;
+    text.setText("Read me");
+    drop(&text);
+    ASSERT_TRUE(texts.wait(2000));
+    EXPECT_EQ(texts[0][0].toString(), "Read me");
 }
