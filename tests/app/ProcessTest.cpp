@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 #include "support/TempHome.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QUdpSocket>
@@ -117,4 +118,37 @@ TEST(Process, GnuOptions) {
     p.start(QStringLiteral(GABBLET_BINARY), {"--bogus"});
     p.waitForFinished(10000);
     EXPECT_EQ(p.exitCode(), 2);
+}
+
+// What a new user does first: try a message with a few markup buttons, have
+// the clipboard read, open the help.
+TEST(Process, TryAMessageReadTheClipboardAndOpenTheHelp) {
+    test::TempHome home;
+    home.write("gabblet.ini", "version=0.34\r\nport=0\r\ndebug=1\r\n");
+    Instance run(home.path());
+    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
+    run.process.write("set SendText Hello there.\n"
+                      "set Speed 180\n"
+                      "click SpeedB\n"
+                      "click Test\n"
+                      "clipboard Please read this aloud.\n"
+                      "trigger ReadClipMenu\n"
+                      "trigger HelpContents\n"
+                      "quit\n");
+    const QString err = run.finish();
+    EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
+    // The first bundled character speaks the message with the speed tag...
+    EXPECT_TRUE(err.contains(R"(host: speak Bramble "\Map=""="Me: "\ \Vol=65535\  \Spd=180\ )"
+                             "Hello there. \""))
+        << err.toStdString();
+    // ...and reads the clipboard with the composer's speed and pitch.
+    EXPECT_TRUE(err.contains(R"(host: play Bramble "Read")")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Please read this aloud. \"")) << err.toStdString();
+    const qsizetype help = err.indexOf("gabblet: help: ");
+    ASSERT_GE(help, 0) << err.toStdString();
+    const QString path = err.mid(help + 15).section('\n', 0, 0);
+    EXPECT_TRUE(path.endsWith("/help/index.html"));
+    QFile page(path);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(page.readAll().contains("EmailPlural"));
 }
