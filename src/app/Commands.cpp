@@ -50,7 +50,7 @@ void AppController::linkCommands() {
     on("About", [this] { About(); });
     on("DoUpdate", [this] { DoUpdate(); });
     QPlainTextEdit* body = composer_->SendText;
-    auto edit = [this, body, &w](const char* name, void (QPlainTextEdit::*what)()) {
+    auto edit = [body, &w](const char* name, void (QPlainTextEdit::*what)()) {
         connect(w.command(name), &QAction::triggered, body, [body, what] {
             (body->*what)();
             body->setFocus();
