@@ -6,6 +6,7 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,10 +16,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QMultiHash>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -187,4 +193,51 @@ TEST(MainWindowDrops, DropsAreHandedOnAfterTheDropHasEnded) {
     drop(&text);
     ASSERT_TRUE(texts.wait(2000));
     EXPECT_EQ(texts[0][0].toString(), "Read me");
+}
+
+namespace {
+// The Alt letter of a caption ("S&end" → 'E'), or 0.
+QChar mnemonic(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption.at(i) != '&')
+            continue;
+        if (caption.at(i + 1) != '&')
+            return caption.at(i + 1).toUpper();
+        ++i;
+    }
+    return {};
+}
+} // namespace
+
+TEST_F(CommandsTest, AltLettersOnTheMessageTabDoNotCollide) {
+    auto c = start();
+    MainWindow& w = c->window();
+    QMultiHash<QChar, QString> owners;
+    auto note = [&owners](const QString& caption) {
+        if (const QChar m = mnemonic(caption); !m.isNull())
+            owners.insert(m, caption);
+    };
+    for (QAction* menu : w.menuBar()->actions())
+        note(menu->text());
+    QTabBar* tabs = w.SSTab1()->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        note(tabs->tabText(i));
+    for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
+        if (b->isVisibleTo(&w))
+            note(b->text());
+    for (QLabel* l : w.findChildren<QLabel*>())
+        if (l->buddy() && l->isVisibleTo(&w))
+            note(l->text());
+    for (QTabBar* bar : w.composerTab()->findChildren<QTabBar*>())
+        for (int i = 0; i < bar->count(); ++i)
+            note(bar->tabText(i));
+    for (const QChar& m : owners.uniqueKeys()) {
+        const QStringList captions = owners.values(m);
+        // "&Disable" and "Set &Defaults" share D as their captions are written.
+        if (m == 'D' && captions.size() == 2)
+            continue;
+        EXPECT_EQ(captions.size(), 1)
+            << "Alt+" << m.toLatin1() << ": " << captions.join(", ").toStdString();
+    }
+    EXPECT_GE(owners.size(), 20);
 }
