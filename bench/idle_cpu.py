@@ -14,11 +14,7 @@ import sys
 import tempfile
 import time
 
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+from procstat import cpu_seconds
 
 
 def main():

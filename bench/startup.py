@@ -17,6 +17,8 @@ import sys
 import tempfile
 import time
 
+from procstat import cpu_seconds
+
 
 def time_to_ready(cmd, marker, env):
     start = time.monotonic()
@@ -28,12 +30,6 @@ def time_to_ready(cmd, marker, env):
     else:
         raise RuntimeError(f"{cmd[0]} ended without {marker!r}")
     return elapsed, proc
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def main():

@@ -96,9 +96,8 @@ void AppController::linkReading() {
         if (reader_)
             reader_->readDroppedFile(path);
     });
-    connect(window_.get(), &MainWindow::dropNotUnderstood, this, [this] {
-        prompt_.inform(QStringLiteral("Sorry - I don't understand the format of that file."));
-    });
+    connect(window_.get(), &MainWindow::dropNotUnderstood, this,
+            [this] { prompt_.inform(kNotTextMessage); });
 }
 
 void AppController::MOpen() {
@@ -107,14 +106,13 @@ void AppController::MOpen() {
                             kTextFilter, QStringLiteral("txt")});
     if (path.isEmpty())
         return;
-    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxReadFileSize);
-    if (!bytes || bytes->contains('\0')) {
-        prompt_.inform(QStringLiteral("Sorry - I don't understand the format of that file."));
+    std::optional<QString> text = readPlainTextFile(path);
+    if (!text) {
+        prompt_.inform(kNotTextMessage);
         return;
     }
-    QString text = decodeTextFile(*bytes);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    composer_->SendText->setPlainText(text);
+    text->replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    composer_->SendText->setPlainText(*text);
     bodyFile_ = path;
 }
 

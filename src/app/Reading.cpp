@@ -82,6 +82,13 @@ QString decodeTextFile(const QByteArray& bytes) {
     return cp1252::decode(bytes);
 }
 
+std::optional<QString> readPlainTextFile(const QString& path) {
+    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxReadFileSize);
+    if (!bytes || bytes->contains('\0'))
+        return std::nullopt;
+    return decodeTextFile(*bytes);
+}
+
 Reader::Reader(Settings& settings, SpeechState& speech, Speaker& speaker, CharacterHost& host,
                NotificationView& none, Prompt& prompt)
     : settings_(settings), speech_(speech), speaker_(speaker), host_(host), none_(none),
@@ -169,14 +176,12 @@ void Reader::readDroppedText(const QString& text) {
 void Reader::readDroppedFile(const QString& path) {
     if (speech_.Reading)
         return;
-    // Never blocks on a FIFO or device; folders, unreadable and binary files
-    // are all "not a text file".
-    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxReadFileSize);
-    if (!bytes || bytes->contains('\0')) {
-        prompt_.inform(QStringLiteral("Sorry - I don't understand the format of that file."));
+    const std::optional<QString> text = readPlainTextFile(path);
+    if (!text) {
+        prompt_.inform(kNotTextMessage);
         return;
     }
-    const QStringList chunks = ReadChunks(decodeTextFile(*bytes), settings_.ParagraphPause);
+    const QStringList chunks = ReadChunks(*text, settings_.ParagraphPause);
     speech_.StopRequested = false;
     if (!begin())
         return;

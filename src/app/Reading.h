@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace gabblet {
 
@@ -27,6 +28,12 @@ QStringList ReadChunks(const QString& text, bool paragraphPause);
 // A text file's bytes as text: UTF-8 when they are valid UTF-8, otherwise
 // Windows-1252.
 QString decodeTextFile(const QByteArray& bytes);
+// A text file as text; nothing for what is not a readable regular text file
+// (folders, FIFOs and devices are never opened for a blocking read).
+std::optional<QString> readPlainTextFile(const QString& path);
+// What the user is told about a file that is not text.
+inline const QString kNotTextMessage =
+    QStringLiteral("Sorry - I don't understand the format of that file.");
 
 // Reads the clipboard, dropped text or a dropped text file aloud with the
 // reading character, part by part; the stop command ends it after the part
