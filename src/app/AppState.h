@@ -1,12 +1,12 @@
 #pragma once
 
-#include "mail/MailTables.h"
 #include "peer/AliasTable.h"
 #include "peer/History.h"
 #include "peer/PeerSockets.h"
-#include "platform/Settings.h"
 #include "platform/StatusLog.h"
-#include "speech/SpeechState.h"
+#include "state/MailTables.h"
+#include "state/Settings.h"
+#include "state/SpeechState.h"
 
 #include <QString>
 

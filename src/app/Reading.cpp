@@ -4,12 +4,12 @@
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 #include "platform/Prompt.h"
-#include "platform/Settings.h"
 #include "platform/Wait.h"
 #include "speech/CharacterCatalogue.h"
 #include "speech/NotificationView.h"
 #include "speech/Speaker.h"
-#include "speech/SpeechState.h"
+#include "state/Settings.h"
+#include "state/SpeechState.h"
 
 #include <QStringDecoder>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mail/MailTables.h"
-#include "platform/Settings.h"
+#include "state/MailTables.h"
+#include "state/Settings.h"
 
 namespace gabblet {
 

@@ -3,7 +3,7 @@
 #include "peer/AliasTable.h"
 #include "peer/Insertion.h"
 #include "speech/Speaker.h"
-#include "speech/SpeechState.h"
+#include "state/SpeechState.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -4,8 +4,8 @@
 #include "peer/History.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
-#include "platform/Settings.h"
 #include "speech/Speaker.h"
+#include "state/Settings.h"
 
 #include <QNetworkDatagram>
 #include <QTimer>

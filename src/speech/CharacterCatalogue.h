@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/CharacterHost.h"
-#include "platform/Settings.h"
 #include "platform/StatusLog.h"
+#include "state/Settings.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "mail/MailTables.h" // plain records shared with the e-mail side, no code
 #include "platform/CharacterHost.h"
 #include "platform/Clock.h"
 #include "platform/Screen.h"
-#include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
 #include "platform/StatusLog.h"
 #include "speech/AliasDirectory.h"
 #include "speech/NotificationView.h"
-#include "speech/SpeechState.h"
+#include "state/MailTables.h" // plain records shared with the e-mail side, no code
+#include "state/Settings.h"
+#include "state/SpeechState.h"
 
 namespace gabblet {
 

@@ -1,5 +1,5 @@
 #include "peer/ComposerFrame.h"
-#include "speech/SpeechState.h"
+#include "state/SpeechState.h"
 
 #include <QCheckBox>
 #include <QComboBox>

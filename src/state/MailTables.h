@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/BoundedList.h"
+#include "state/BoundedList.h"
 
 #include <QDateTime>
 #include <QString>
