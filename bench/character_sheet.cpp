@@ -2,7 +2,7 @@
 // row per animation, so a character can be looked at without running the
 // program: bench_character_sheet FILE OUT.png [--dark] [--columns N] [--only A,B]
 // [--scale F]
-#include "platform/CharacterModel.h"
+#include "characters/CharacterModel.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // Random bytes through the character reader, and one frame of whatever it
 // accepts painted into a small image: no crash, no hang, no sanitizer report;
 // a refusal always says why, and every animation is found by its own name.
-#include "platform/CharacterModel.h"
+#include "characters/CharacterModel.h"
 
 #include <QGuiApplication>
 #include <QImage>

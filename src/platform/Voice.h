@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/CharacterModel.h"
+#include "characters/CharacterModel.h"
 
 #include <QList>
 #include <QObject>

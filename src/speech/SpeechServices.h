@@ -1,7 +1,7 @@
 #pragma once
 
+#include "characters/DesktopCharacterHost.h"
 #include "platform/Clock.h"
-#include "platform/DesktopCharacterHost.h"
 #include "platform/EspeakVoice.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/Screen.h"

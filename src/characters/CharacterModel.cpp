@@ -1,4 +1,4 @@
-#include "platform/CharacterModel.h"
+#include "characters/CharacterModel.h"
 
 #include "platform/Files.h"
 

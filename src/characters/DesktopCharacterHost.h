@@ -1,7 +1,7 @@
 #pragma once
 
+#include "characters/CharacterModel.h"
 #include "platform/CharacterHost.h"
-#include "platform/CharacterModel.h"
 #include "platform/Voice.h"
 
 #include <QHash>

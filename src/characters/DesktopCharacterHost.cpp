@@ -1,6 +1,6 @@
 #include "DesktopCharacterHost.h"
 
-#include "platform/CharacterWindow.h"
+#include "characters/CharacterWindow.h"
 
 #include <QEasingCurve>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "platform/CharacterWindow.h"
-#include "platform/DesktopCharacterHost.h"
+#include "characters/CharacterWindow.h"
+#include "characters/DesktopCharacterHost.h"
 #include "platform/Wait.h"
 #include "support/SpeechFakes.h"
 #include "support/TempHome.h"

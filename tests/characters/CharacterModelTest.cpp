@@ -1,4 +1,4 @@
-#include "platform/CharacterModel.h"
+#include "characters/CharacterModel.h"
 #include "support/TempHome.h"
 
 #include <QDir>
