@@ -4,8 +4,8 @@
 // in the same run, is the espeak-ng program writing the same sentence to a
 // wave file, timed from process start to exit. Also prints the whole
 // synthesis time of the sentence through the voice.
-#include "platform/EspeakVoice.h"
 #include "platform/Wait.h"
+#include "voice/EspeakVoice.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 
 #include "characters/DesktopCharacterHost.h"
 #include "platform/Clock.h"
-#include "platform/EspeakVoice.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/Screen.h"
 #include "speech/NotificationWindow.h"
 #include "speech/Speaker.h"
 #include "speech/SpeechContext.h"
+#include "voice/EspeakVoice.h"
 
 namespace gabblet {
 

@@ -1,4 +1,4 @@
-#include "platform/EspeakVoice.h"
+#include "voice/EspeakVoice.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

@@ -1,5 +1,5 @@
-#include "platform/EspeakVoice.h"
 #include "platform/Wait.h"
+#include "voice/EspeakVoice.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
