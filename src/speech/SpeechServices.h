@@ -2,8 +2,8 @@
 
 #include "characters/DesktopCharacterHost.h"
 #include "platform/Clock.h"
-#include "platform/QtSoundPlayer.h"
 #include "platform/Screen.h"
+#include "platform/desktop/QtSoundPlayer.h"
 #include "speech/NotificationWindow.h"
 #include "speech/Speaker.h"
 #include "speech/SpeechContext.h"

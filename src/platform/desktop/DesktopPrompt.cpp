@@ -1,4 +1,4 @@
-#include "Prompt.h"
+#include "platform/Prompt.h"
 
 #include <QApplication>
 #include <QFileDialog>
