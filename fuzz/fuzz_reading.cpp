@@ -1,8 +1,8 @@
 // A dropped file is anything at all: its bytes are decoded and cut into the
 // parts that are read aloud. Nothing may be lost or grow past a part's size,
 // and the composer's caret rule must stay inside the text.
-#include "app/Reading.h"
 #include "peer/Insertion.h"
+#include "speech/Reader.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/Messaging.h"
-#include "app/Reading.h"
 #include "app/SettingsStore.h"
 #include "app/SplashWindow.h"
 #include "peer/AliasWindow.h"
@@ -12,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
+#include "speech/Reader.h"
 #include "speech/SpeechServices.h"
 
 #include <QAction>

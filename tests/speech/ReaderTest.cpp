@@ -1,4 +1,4 @@
-#include "app/Reading.h"
+#include "speech/Reader.h"
 #include "speech/Speaker.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SpeechFakes.h"

@@ -1,4 +1,4 @@
-#include "Reading.h"
+#include "Reader.h"
 
 #include "platform/CharacterHost.h"
 #include "platform/Cp1252.h"
