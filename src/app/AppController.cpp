@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/Messaging.h"
 #include "app/SettingsStore.h"
+#include "app/SpeechServices.h"
 #include "app/SplashWindow.h"
 #include "peer/AliasWindow.h"
 #include "peer/ComposerFrame.h"
@@ -12,7 +13,6 @@
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
 #include "speech/Reader.h"
-#include "speech/SpeechServices.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,13 +3,13 @@
 #include "app/AppController.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/SpeechServices.h"
 #include "options/AboutBox.h"
 #include "peer/ComposerFrame.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 #include "platform/Prompt.h"
 #include "speech/Reader.h"
-#include "speech/SpeechServices.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,12 +1,12 @@
 #include "Messaging.h"
 
 #include "app/AppState.h"
+#include "app/SpeechServices.h"
 #include "peer/ComposerFrame.h"
 #include "peer/Receiver.h"
 #include "peer/Sender.h"
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
-#include "speech/SpeechServices.h"
 
 #include <QApplication>
 #include <QCheckBox>
