@@ -5,7 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/SpeechServices.h"
 #include "options/AboutBox.h"
-#include "peer/ComposerFrame.h"
+#include "peer/ui/ComposerFrame.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 #include "platform/Prompt.h"

@@ -2,9 +2,9 @@
 
 #include "app/AppState.h"
 #include "app/SpeechServices.h"
-#include "peer/ComposerFrame.h"
 #include "peer/Receiver.h"
 #include "peer/Sender.h"
+#include "peer/ui/ComposerFrame.h"
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
 

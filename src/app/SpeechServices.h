@@ -4,9 +4,9 @@
 #include "platform/Clock.h"
 #include "platform/Screen.h"
 #include "platform/desktop/QtSoundPlayer.h"
-#include "speech/NotificationWindow.h"
 #include "speech/Speaker.h"
 #include "speech/SpeechContext.h"
+#include "speech/ui/NotificationWindow.h"
 #include "voice/EspeakVoice.h"
 
 namespace gabblet {

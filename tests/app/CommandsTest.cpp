@@ -1,7 +1,7 @@
 #include "app/AppController.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
-#include "peer/ComposerFrame.h"
+#include "peer/ui/ComposerFrame.h"
 #include "platform/Wait.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"

@@ -1,5 +1,5 @@
 #include "peer/AliasTable.h"
-#include "peer/AliasWindow.h"
+#include "peer/ui/AliasWindow.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 

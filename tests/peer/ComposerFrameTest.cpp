@@ -1,4 +1,4 @@
-#include "peer/ComposerFrame.h"
+#include "peer/ui/ComposerFrame.h"
 #include "state/SpeechState.h"
 
 #include <QCheckBox>

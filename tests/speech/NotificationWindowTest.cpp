@@ -1,4 +1,4 @@
-#include "speech/NotificationWindow.h"
+#include "speech/ui/NotificationWindow.h"
 
 #include "platform/IniFile.h"
 #include "platform/Wait.h"
