@@ -1,7 +1,7 @@
 #include "SettingsStore.h"
 
 #include "app/AppState.h"
-#include "mail/Accounts.h"
+#include "mail/AccountStore.h"
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"

@@ -1,4 +1,4 @@
-#include "mail/Accounts.h"
+#include "mail/AccountStore.h"
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "support/TempHome.h"

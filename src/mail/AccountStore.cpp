@@ -1,4 +1,4 @@
-#include "Accounts.h"
+#include "AccountStore.h"
 
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
