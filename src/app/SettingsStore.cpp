@@ -4,7 +4,7 @@
 #include "mail/AccountStore.h"
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
-#include "platform/Paths.h"
+#include "platform/ProgramPaths.h"
 
 #include <QDir>
 

@@ -4,7 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/ScriptDriver.h"
 #include "app/SignalBridge.h"
-#include "platform/Paths.h"
+#include "platform/ProgramPaths.h"
 #include "platform/Prompt.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "Paths.h"
+#include "ProgramPaths.h"
 
 #include <QDir>
 #include <QStandardPaths>
