@@ -1,9 +1,9 @@
-#include "app/AppController.h"
 #include "app/AppIcon.h"
 #include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/ScriptDriver.h"
 #include "app/SignalBridge.h"
+#include "app/Startup.h"
 #include "platform/ProgramPaths.h"
 #include "platform/Prompt.h"
 

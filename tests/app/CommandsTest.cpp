@@ -1,6 +1,6 @@
-#include "app/AppController.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/Startup.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Wait.h"
 #include "support/ScriptedPrompt.h"

@@ -1,4 +1,4 @@
-#include "app/AppController.h"
+#include "app/Startup.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"

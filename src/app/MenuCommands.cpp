@@ -1,9 +1,9 @@
 // The main window's menu commands: the message body's file and edit
 // commands, reading aloud, stopping, help, about and updating.
-#include "app/AppController.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/SpeechServices.h"
+#include "app/Startup.h"
 #include "options/AboutBox.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Cp1252.h"

@@ -1,4 +1,4 @@
-#include "AppController.h"
+#include "Startup.h"
 
 #include "app/AppState.h"
 #include "app/MainWindow.h"
