@@ -58,13 +58,13 @@ const QEvent::Type kChunksEvent = QEvent::Type(QEvent::registerEventType());
 // reports word positions in code points of its input, markup included.
 class SsmlWriter {
 public:
-    explicit SsmlWriter(QString& out) : m_out(out) {}
+    explicit SsmlWriter(QString& out) : out_(out) {}
 
-    int position() const { return m_codePoints; }
+    int position() const { return codePoints_; }
 
     void markup(const QString& text) {
-        m_out += text;
-        m_codePoints += int(text.size()); // markup is plain ASCII
+        out_ += text;
+        codePoints_ += int(text.size()); // markup is plain ASCII
     }
 
     // Text content, escaped; characters XML cannot carry become blanks.
@@ -72,9 +72,9 @@ public:
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text[i];
             if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-                m_out += c;
-                m_out += text[++i];
-                ++m_codePoints;
+                out_ += c;
+                out_ += text[++i];
+                ++codePoints_;
                 continue;
             }
             if (c == u'&') {
@@ -87,15 +87,15 @@ public:
                        (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')) {
                 markup(QStringLiteral(" "));
             } else {
-                m_out += c;
-                ++m_codePoints;
+                out_ += c;
+                ++codePoints_;
             }
         }
     }
 
 private:
-    QString& m_out;
-    int m_codePoints = 0;
+    QString& out_;
+    int codePoints_ = 0;
 };
 
 QString attribute(const QString& value) {
@@ -407,27 +407,27 @@ public:
 
     // Waits (briefly, once) for espeak-ng to have started.
     bool isAvailable() {
-        std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::milliseconds(kInitWaitMs), [this] { return m_ready; });
-        return m_available && !m_stopping;
+        std::unique_lock lock(mutex_);
+        cv_.wait_for(lock, std::chrono::milliseconds(kInitWaitMs), [this] { return ready_; });
+        return available_ && !stopping_;
     }
     int sampleRate() {
-        std::lock_guard lock(m_mutex);
-        return m_rate;
+        std::lock_guard lock(mutex_);
+        return rate_;
     }
     QString dataPath() {
-        std::lock_guard lock(m_mutex);
-        return m_dataPath;
+        std::lock_guard lock(mutex_);
+        return dataPath_;
     }
 
     bool submit(std::shared_ptr<SpeechJob> job) {
         {
-            std::lock_guard lock(m_mutex);
-            if (m_stopping || !m_available)
+            std::lock_guard lock(mutex_);
+            if (stopping_ || !available_)
                 return false;
-            m_queue.push_back(std::move(job));
+            queue_.push_back(std::move(job));
         }
-        m_cv.notify_all();
+        cv_.notify_all();
         return true;
     }
 
@@ -435,20 +435,20 @@ public:
     // goes away (and again, harmlessly, at exit).
     void shutdown() {
         {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-            for (const auto& job : m_queue)
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            for (const auto& job : queue_)
                 job->cancel();
-            if (m_current)
-                m_current->cancel();
+            if (current_)
+                current_->cancel();
         }
-        m_cv.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
+        cv_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
     }
 
 private:
-    Engine() : m_thread([this] { run(); }) {
+    Engine() : thread_([this] { run(); }) {
         qAddPostRoutine([] { Engine::instance().shutdown(); });
     }
     ~Engine() { shutdown(); }
@@ -462,28 +462,28 @@ private:
             espeak_Info(&path);
         }
         {
-            std::lock_guard lock(m_mutex);
-            m_ready = true;
-            m_available = rate > 0;
-            m_rate = rate;
-            m_dataPath = path ? QString::fromLocal8Bit(path) : QString();
+            std::lock_guard lock(mutex_);
+            ready_ = true;
+            available_ = rate > 0;
+            rate_ = rate;
+            dataPath_ = path ? QString::fromLocal8Bit(path) : QString();
         }
-        m_cv.notify_all();
+        cv_.notify_all();
 
         for (;;) {
             std::shared_ptr<SpeechJob> job;
             {
-                std::unique_lock lock(m_mutex);
-                m_cv.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-                if (m_stopping)
+                std::unique_lock lock(mutex_);
+                cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (stopping_)
                     break;
-                job = std::move(m_queue.front());
-                m_queue.pop_front();
-                m_current = job;
+                job = std::move(queue_.front());
+                queue_.pop_front();
+                current_ = job;
             }
             synthesize(*job, rate);
-            std::lock_guard lock(m_mutex);
-            m_current.reset();
+            std::lock_guard lock(mutex_);
+            current_.reset();
         }
         if (rate > 0)
             espeak_Terminate();
@@ -533,16 +533,16 @@ private:
     static inline SpeechJob* s_job = nullptr; // engine thread only
     static inline int s_rate = 0;             // engine thread only
 
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<std::shared_ptr<SpeechJob>> m_queue;
-    std::shared_ptr<SpeechJob> m_current;
-    bool m_ready = false;
-    bool m_available = false;
-    bool m_stopping = false;
-    int m_rate = 0;
-    QString m_dataPath;
-    std::thread m_thread; // last: starts once everything above exists
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::shared_ptr<SpeechJob>> queue_;
+    std::shared_ptr<SpeechJob> current_;
+    bool ready_ = false;
+    bool available_ = false;
+    bool stopping_ = false;
+    int rate_ = 0;
+    QString dataPath_;
+    std::thread thread_; // last: starts once everything above exists
 };
 
 double cachedReferencePitch(const QString& voiceName) {
@@ -649,14 +649,14 @@ struct EspeakVoice::Speech {
 
 EspeakVoice::EspeakVoice(QObject* parent) {
     setParent(parent);
-    m_tick = new QTimer(this);
-    m_tick->setInterval(kTickMs);
-    connect(m_tick, &QTimer::timeout, this, &EspeakVoice::advance);
+    tick_ = new QTimer(this);
+    tick_->setInterval(kTickMs);
+    connect(tick_, &QTimer::timeout, this, &EspeakVoice::advance);
     Engine::instance(); // starts espeak-ng now, so the first speech need not wait
 }
 
 EspeakVoice::~EspeakVoice() {
-    m_speech.reset(); // cancels synthesis and stops the output; no signals
+    speech_.reset(); // cancels synthesis and stops the output; no signals
 }
 
 bool EspeakVoice::isAvailable() const {
@@ -664,32 +664,32 @@ bool EspeakVoice::isAvailable() const {
 }
 
 void EspeakVoice::setSilent(bool silent) {
-    m_silent = silent;
+    silent_ = silent;
 }
 
 void EspeakVoice::setTimeScale(double scale) {
-    m_timeScale = std::isfinite(scale) ? qBound(0.0, scale, 1000.0) : 1.0;
+    timeScale_ = std::isfinite(scale) ? qBound(0.0, scale, 1000.0) : 1.0;
 }
 
 bool EspeakVoice::isSpeaking() const {
-    return m_speech != nullptr;
+    return speech_ != nullptr;
 }
 
 bool EspeakVoice::isCurrent(quint64 id) const {
-    return m_speech && m_speech->id == id;
+    return speech_ && speech_->id == id;
 }
 
 void EspeakVoice::speak(const QString& taggedText, const VoiceSpec& voice) {
     // The speech in progress ends first, with its finished(); a handler of
     // that may start yet another, which ends the same way.
-    while (m_speech)
+    while (speech_)
         stop();
     Engine& engine = Engine::instance();
     const bool available = engine.isAvailable();
     const double referenceHz = available ? cachedReferencePitch(voice.voice) : kDefaultReferenceHz;
 
     auto speech = std::make_unique<Speech>();
-    speech->id = ++m_generation;
+    speech->id = ++generation_;
     speech->input = buildEngineInput(parseSpeechTags(taggedText), voice, referenceHz);
     if (available) {
         speech->sampleRate = engine.sampleRate();
@@ -697,27 +697,27 @@ void EspeakVoice::speak(const QString& taggedText, const VoiceSpec& voice) {
                                                   safeVoiceName(voice.voice).toUtf8());
         speech->job->receiver = this;
     }
-    m_speech = std::move(speech);
+    speech_ = std::move(speech);
     // Synthesis starts first; the output opens while the first sound is made.
-    if (m_speech->job && !engine.submit(m_speech->job))
-        m_speech->job.reset();
-    if (m_speech->job) {
+    if (speech_->job && !engine.submit(speech_->job))
+        speech_->job.reset();
+    if (speech_->job) {
         startOutput();
-        if (!m_speech->sink && m_timeScale <= 0) {
+        if (!speech_->sink && timeScale_ <= 0) {
             {
-                std::lock_guard lock(m_speech->job->mutex);
-                m_speech->job->unthrottled = true;
+                std::lock_guard lock(speech_->job->mutex);
+                speech_->job->unthrottled = true;
             }
-            m_speech->job->wake.notify_all();
+            speech_->job->wake.notify_all();
         }
     } else {
         useEstimate();
     }
-    if (m_speech->sink || m_timeScale > 0)
-        m_tick->start();
+    if (speech_->sink || timeScale_ > 0)
+        tick_->start();
     // Whatever happens next (sound, or nothing to say at all) is followed from
     // the event loop, never from inside speak().
-    const quint64 id = m_speech->id;
+    const quint64 id = speech_->id;
     QMetaObject::invokeMethod(
         this,
         [this, id] {
@@ -728,13 +728,13 @@ void EspeakVoice::speak(const QString& taggedText, const VoiceSpec& voice) {
 }
 
 void EspeakVoice::startOutput() {
-    if (m_silent || !m_speech->job)
+    if (silent_ || !speech_->job)
         return;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return;
     QAudioFormat format;
-    format.setSampleRate(m_speech->sampleRate);
+    format.setSampleRate(speech_->sampleRate);
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
@@ -742,22 +742,22 @@ void EspeakVoice::startOutput() {
     auto* sink = new QAudioSink(device, format);
     // A short device queue: the play position is what was written minus what
     // is still queued, and a speech ends when the queue has run dry.
-    sink->setBufferSize(qsizetype(m_speech->sampleRate) * 2 * kOutputBufferMs / 1000);
+    sink->setBufferSize(qsizetype(speech_->sampleRate) * 2 * kOutputBufferMs / 1000);
     QIODevice* io = sink->start();
     if (!io || sink->error() != QAudio::NoError || sink->state() == QAudio::StoppedState) {
         releaseSink(sink);
         return;
     }
-    m_speech->sink = sink;
-    m_speech->sinkIo = io;
-    m_speech->sinkStall.start();
-    const quint64 id = m_speech->id;
+    speech_->sink = sink;
+    speech_->sinkIo = io;
+    speech_->sinkStall.start();
+    const quint64 id = speech_->id;
     // Queued: the sink is dropped in response, never inside its own signal.
     connect(
         sink, &QAudioSink::stateChanged, this,
         [this, id](QAudio::State state) {
-            if (isCurrent(id) && m_speech->sink && state == QAudio::StoppedState &&
-                m_speech->sink->error() != QAudio::NoError)
+            if (isCurrent(id) && speech_->sink && state == QAudio::StoppedState &&
+                speech_->sink->error() != QAudio::NoError)
                 fallBackToClock();
         },
         Qt::QueuedConnection);
@@ -766,15 +766,15 @@ void EspeakVoice::startOutput() {
 void EspeakVoice::customEvent(QEvent* event) {
     if (event->type() != kChunksEvent)
         return Voice::customEvent(event);
-    if (!m_speech || !m_speech->job)
+    if (!speech_ || !speech_->job)
         return;
     takeChunks();
-    if (m_speech)
+    if (speech_)
         advance();
 }
 
 void EspeakVoice::takeChunks() {
-    Speech& s = *m_speech;
+    Speech& s = *speech_;
     std::deque<SpeechJob::Chunk> chunks;
     bool done = false, failed = false;
     int rate = 0;
@@ -820,7 +820,7 @@ void EspeakVoice::takeChunks() {
 // Without espeak-ng: the words are "spoken" at the pace their speed gives,
 // the mouth open for the first part of each word.
 void EspeakVoice::useEstimate() {
-    Speech& s = *m_speech;
+    Speech& s = *speech_;
     if (s.job)
         s.job->cancel();
     s.job.reset();
@@ -847,21 +847,21 @@ void EspeakVoice::useEstimate() {
 }
 
 qint64 EspeakVoice::positionMs() const {
-    const Speech& s = *m_speech;
+    const Speech& s = *speech_;
     if (!s.started)
         return -1;
     if (s.sink) {
         const qint64 queued = qMax<qint64>(0, s.sink->bufferSize() - s.sink->bytesFree());
         return qMax<qint64>(0, s.written - queued) * 1000 / (qint64(s.sampleRate) * 2);
     }
-    if (m_timeScale <= 0)
+    if (timeScale_ <= 0)
         return std::numeric_limits<qint64>::max() / 2;
-    return s.clockBaseMs + qint64(double(s.clock.elapsed()) / m_timeScale);
+    return s.clockBaseMs + qint64(double(s.clock.elapsed()) / timeScale_);
 }
 
 // Hands the sink what it can take. True when the first sound went out now.
 bool EspeakVoice::feedSink() {
-    Speech& s = *m_speech;
+    Speech& s = *speech_;
     bool first = false;
     while (s.pendingOffset < s.pending.size()) {
         // Whole samples, and never more than the device has room for: Qt's
@@ -891,7 +891,7 @@ bool EspeakVoice::feedSink() {
 }
 
 void EspeakVoice::fallBackToClock() {
-    Speech& s = *m_speech;
+    Speech& s = *speech_;
     if (!s.sink)
         return;
     const qint64 played = s.started ? positionMs() : 0;
@@ -901,20 +901,20 @@ void EspeakVoice::fallBackToClock() {
     s.pendingOffset = 0;
     s.clockBaseMs = played;
     s.clock.start();
-    if (m_timeScale > 0)
-        m_tick->start();
+    if (timeScale_ > 0)
+        tick_->start();
 }
 
 void EspeakVoice::advance() {
-    if (!m_speech)
+    if (!speech_)
         return;
-    const quint64 id = m_speech->id;
-    if (m_speech->sink && feedSink()) {
+    const quint64 id = speech_->id;
+    if (speech_->sink && feedSink()) {
         Q_EMIT firstAudio();
         if (!isCurrent(id))
             return;
     }
-    Speech& s0 = *m_speech;
+    Speech& s0 = *speech_;
     if (!s0.sink && !s0.started && s0.samples > 0) {
         s0.started = true;
         s0.clockBaseMs = 0;
@@ -923,7 +923,7 @@ void EspeakVoice::advance() {
         if (!isCurrent(id))
             return;
     }
-    Speech& s = *m_speech;
+    Speech& s = *speech_;
     if (!s.started && s.synthDone && s.samples == 0) {
         finishSpeech(); // nothing to say: no sound ever comes
         return;
@@ -988,15 +988,15 @@ void EspeakVoice::advance() {
 }
 
 void EspeakVoice::finishSpeech() {
-    const quint64 id = m_speech->id;
-    if (m_speech->progress < m_speech->input.shownLength) {
-        m_speech->progress = m_speech->input.shownLength;
-        Q_EMIT shownProgress(m_speech->progress);
+    const quint64 id = speech_->id;
+    if (speech_->progress < speech_->input.shownLength) {
+        speech_->progress = speech_->input.shownLength;
+        Q_EMIT shownProgress(speech_->progress);
         if (!isCurrent(id))
             return;
     }
-    if (m_speech->mouth) {
-        m_speech->mouth = false;
+    if (speech_->mouth) {
+        speech_->mouth = false;
         Q_EMIT mouthOpen(false);
         if (!isCurrent(id))
             return;
@@ -1006,11 +1006,11 @@ void EspeakVoice::finishSpeech() {
 }
 
 void EspeakVoice::stop() {
-    if (!m_speech)
+    if (!speech_)
         return;
-    const quint64 id = m_speech->id;
-    if (m_speech->mouth) {
-        m_speech->mouth = false;
+    const quint64 id = speech_->id;
+    if (speech_->mouth) {
+        speech_->mouth = false;
         Q_EMIT mouthOpen(false);
         if (!isCurrent(id))
             return; // a handler already stopped it (and finished came then)
@@ -1020,8 +1020,8 @@ void EspeakVoice::stop() {
 }
 
 void EspeakVoice::endSpeech() {
-    m_tick->stop();
-    m_speech.reset();
+    tick_->stop();
+    speech_.reset();
 }
 
 } // namespace gabblet

@@ -104,11 +104,11 @@ private:
     void finishSpeech();
     void endSpeech();
 
-    std::unique_ptr<Speech> m_speech;
-    QTimer* m_tick = nullptr;
-    bool m_silent = false;
-    double m_timeScale = 1.0;
-    quint64 m_generation = 0;
+    std::unique_ptr<Speech> speech_;
+    QTimer* tick_ = nullptr;
+    bool silent_ = false;
+    double timeScale_ = 1.0;
+    quint64 generation_ = 0;
 };
 
 } // namespace gabblet

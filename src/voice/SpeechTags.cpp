@@ -134,9 +134,9 @@ public:
             plainStart = i;
         }
         appendText(QStringView(text).mid(plainStart, n - plainStart));
-        if (m_pendingPause > 0) // silence at the very end still takes its time
+        if (pendingPause_ > 0) // silence at the very end still takes its time
             newPiece();
-        return m_pieces;
+        return pieces_;
     }
 
 private:
@@ -154,39 +154,39 @@ private:
         const QStringView value = eq < 0 ? QStringView() : tag.mid(eq + 1);
         qint64 number = 0;
         if (name == u"vol" && readNumber(value, number)) {
-            m_current.volume = clampTo(number, 0, kMaxVolume);
+            current_.volume = clampTo(number, 0, kMaxVolume);
         } else if (name == u"spd" && readNumber(value, number)) {
-            m_current.speed = clampTo(number, kMinSpeed, kMaxSpeed);
+            current_.speed = clampTo(number, kMinSpeed, kMaxSpeed);
         } else if (name == u"pit" && readNumber(value, number)) {
-            m_current.pitch = clampTo(number, kMinPitch, kMaxPitch);
+            current_.pitch = clampTo(number, kMinPitch, kMaxPitch);
         } else if (name == u"pau" && readNumber(value, number)) {
-            m_pendingPause = qMin(kMaxPauseRunMs, m_pendingPause + clampTo(number, 0, kMaxPauseMs));
+            pendingPause_ = qMin(kMaxPauseRunMs, pendingPause_ + clampTo(number, 0, kMaxPauseMs));
         } else if (name == u"emp" && eq < 0) {
-            m_pendingEmphasis = true;
+            pendingEmphasis_ = true;
         } else if (name == u"rst" && eq < 0) {
             // Back to the voice's own speed, pitch and manner. The volume is
             // the listener's choice (quiet mode puts it in front of every
             // text), so a reset inside the text must not raise it.
-            const int volume = m_current.volume;
-            m_current = SpeechPiece();
-            m_current.volume = volume;
-            m_pendingEmphasis = false;
+            const int volume = current_.volume;
+            current_ = SpeechPiece();
+            current_.volume = volume;
+            pendingEmphasis_ = false;
         } else if (name == u"chr" && eq >= 0) {
             const QString v = wordValue(value);
             if (v == u"normal")
-                m_current.style = SpeechPiece::Style::Normal;
+                current_.style = SpeechPiece::Style::Normal;
             else if (v == u"monotone")
-                m_current.style = SpeechPiece::Style::Monotone;
+                current_.style = SpeechPiece::Style::Monotone;
             else if (v == u"whisper")
-                m_current.style = SpeechPiece::Style::Whisper;
+                current_.style = SpeechPiece::Style::Whisper;
         } else if (name == u"ctx" && eq >= 0) {
             const QString v = wordValue(value);
             if (v == u"address")
-                m_current.context = SpeechPiece::Context::Address;
+                current_.context = SpeechPiece::Context::Address;
             else if (v == u"email" || v == u"e-mail")
-                m_current.context = SpeechPiece::Context::Email;
+                current_.context = SpeechPiece::Context::Email;
             else if (v == u"unknown")
-                m_current.context = SpeechPiece::Context::Unknown;
+                current_.context = SpeechPiece::Context::Unknown;
         } else if (name == u"map" && eq >= 0) {
             QString spoken, shown;
             if (readMap(value, spoken, shown))
@@ -201,23 +201,23 @@ private:
     }
 
     SpeechPiece& newPiece() {
-        SpeechPiece piece = m_current;
+        SpeechPiece piece = current_;
         piece.spoken.clear();
         piece.shown.clear();
         piece.emphasis = false;
-        piece.pauseMs = m_pendingPause;
-        m_pendingPause = 0;
-        m_pieces.append(piece);
-        m_open = true;
-        return m_pieces.last();
+        piece.pauseMs = pendingPause_;
+        pendingPause_ = 0;
+        pieces_.append(piece);
+        open_ = true;
+        return pieces_.last();
     }
 
     // The piece that plain text goes into: the last one while it is open and
     // spoken the same way, else a new one.
     SpeechPiece& plainPiece() {
-        if (m_open && m_pendingPause == 0 && !m_pieces.isEmpty() &&
-            sameManner(m_pieces.last(), m_current))
-            return m_pieces.last();
+        if (open_ && pendingPause_ == 0 && !pieces_.isEmpty() &&
+            sameManner(pieces_.last(), current_))
+            return pieces_.last();
         return newPiece();
     }
 
@@ -230,7 +230,7 @@ private:
     }
 
     void appendText(QStringView text) {
-        if (!m_pendingEmphasis) {
+        if (!pendingEmphasis_) {
             appendPlain(text);
             return;
         }
@@ -249,8 +249,8 @@ private:
         word.emphasis = true;
         word.spoken = text.mid(start, end - start).toString();
         word.shown = word.spoken;
-        m_open = false;
-        m_pendingEmphasis = false;
+        open_ = false;
+        pendingEmphasis_ = false;
         appendPlain(text.mid(end));
     }
 
@@ -258,18 +258,18 @@ private:
         SpeechPiece& piece = newPiece();
         piece.spoken = spoken;
         piece.shown = shown;
-        if (m_pendingEmphasis && !spoken.trimmed().isEmpty()) {
+        if (pendingEmphasis_ && !spoken.trimmed().isEmpty()) {
             piece.emphasis = true;
-            m_pendingEmphasis = false;
+            pendingEmphasis_ = false;
         }
-        m_open = false; // what follows is not part of the mapped text
+        open_ = false; // what follows is not part of the mapped text
     }
 
-    QList<SpeechPiece> m_pieces;
-    SpeechPiece m_current;
-    bool m_open = false;
-    bool m_pendingEmphasis = false;
-    int m_pendingPause = 0;
+    QList<SpeechPiece> pieces_;
+    SpeechPiece current_;
+    bool open_ = false;
+    bool pendingEmphasis_ = false;
+    int pendingPause_ = 0;
 };
 
 } // namespace
