@@ -2,7 +2,7 @@
 
 #include "characters/DesktopCharacterHost.h"
 #include "platform/Clock.h"
-#include "platform/Screen.h"
+#include "platform/desktop/DesktopScreen.h"
 #include "platform/desktop/QtSoundPlayer.h"
 #include "speech/Speaker.h"
 #include "speech/SpeechContext.h"

@@ -5,7 +5,7 @@
 #include "app/SignalBridge.h"
 #include "app/Startup.h"
 #include "platform/ProgramPaths.h"
-#include "platform/Prompt.h"
+#include "platform/desktop/DesktopPrompt.h"
 
 #include <QApplication>
 
@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
 
     AppState state;
     state.ProgramDir = programDirectory();
-    DesktopPrompt prompt;
+    const bool nonInteractive =
+        qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1");
+    DesktopPrompt prompt(!nonInteractive);
     AppController controller(state, prompt, commandLine);
     QObject::connect(&controller, &AppController::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
     // Scripts that drive the program wait for this line, then may send
     // commands on standard input.
     std::unique_ptr<ScriptDriver> driver;
-    if (qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1")) {
+    if (nonInteractive) {
         driver = std::make_unique<ScriptDriver>();
         QObject::connect(driver.get(), &ScriptDriver::quitRequested, &controller,
                          [&controller] { controller.Form_Unload(false); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Voice.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -50,12 +52,6 @@ struct Animation {
     QString name;
     QList<Frame> frames;
     QString sound; // a wave file beside the character file, or ""
-};
-
-struct VoiceSpec {
-    QString voice = QStringLiteral("en"); // espeak-ng voice name, with +variant
-    int pitch = 0;                        // Hz, 0: the engine's own
-    int speed = 0;                        // words per minute, 0: the engine's own
 };
 
 struct BalloonStyle {

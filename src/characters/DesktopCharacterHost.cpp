@@ -1,6 +1,7 @@
 #include "DesktopCharacterHost.h"
 
 #include "characters/CharacterWindow.h"
+#include "voice/SpeechTags.h"
 
 #include <QEasingCurve>
 #include <QElapsedTimer>

@@ -17,10 +17,6 @@ struct FileQuestion {
     QString filter;
     QString defaultSuffix; // without the dot
 };
-// The filter in Qt's form ("Text (*.txt);;All Files (*.*)").
-QString qtFileFilter(const QString& filter);
-
-QString answerName(PromptAnswer answer);
 
 // Every message box of the program goes through here, so that the texts are
 // in one place for tests and scripts can drive the program without a screen.
@@ -42,20 +38,6 @@ public:
                           PromptIcon icon = PromptIcon::Question) {
         return ask(title, text, buttons, icon);
     }
-};
-
-// The desktop prompt: a QMessageBox, plus one line on standard error per
-// prompt ("gabblet: <title>: <text> [<answer>]"). With GABBLET_NONINTERACTIVE=1
-// no box is shown and the default button answers.
-class DesktopPrompt : public Prompt {
-public:
-    DesktopPrompt();
-    PromptAnswer ask(const QString& title, const QString& text, PromptButtons buttons,
-                     PromptIcon icon) override;
-    QString chooseFile(const FileQuestion& question) override;
-
-private:
-    bool interactive_;
 };
 
 } // namespace gabblet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Voice.h"
+#include "voice/SpeechTags.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "platform/Voice.h"
+#include "voice/SpeechTags.h"
 
 #include <algorithm>
 #include <limits>

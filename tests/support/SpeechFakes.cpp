@@ -1,5 +1,7 @@
 #include "SpeechFakes.h"
 
+#include "voice/SpeechTags.h"
+
 #include <QTimer>
 
 namespace gabblet::test {

@@ -2,7 +2,7 @@
 
 #include "platform/CharacterHost.h"
 #include "platform/Clock.h"
-#include "platform/Screen.h"
+#include "platform/ScreenMetrics.h"
 #include "platform/SoundPlayer.h"
 #include "platform/Voice.h"
 #include "speech/AliasDirectory.h"

@@ -1,4 +1,4 @@
-#include "platform/Prompt.h"
+#include "DesktopPrompt.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -7,6 +7,10 @@
 #include <cstdio>
 
 namespace gabblet {
+
+DesktopPrompt::DesktopPrompt(bool interactive) : interactive_(interactive) {}
+
+namespace {
 
 QString answerName(PromptAnswer answer) {
     switch (answer) {
@@ -21,11 +25,6 @@ QString answerName(PromptAnswer answer) {
     }
     return {};
 }
-
-DesktopPrompt::DesktopPrompt()
-    : interactive_(qEnvironmentVariable("GABBLET_NONINTERACTIVE") != QLatin1String("1")) {}
-
-namespace {
 
 PromptAnswer defaultAnswer(PromptButtons buttons) {
     return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
@@ -79,6 +78,21 @@ PromptAnswer showBox(const QString& title, const QString& text, PromptButtons bu
     }
 }
 
+// The filter in Qt's form ("Text (*.txt);;All Files (*.*)").
+QString qtFileFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // The description usually shows the pattern already.
+        out << (parts.at(i).contains(QLatin1Char('('))
+                    ? parts.at(i)
+                    : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
 } // namespace
 
 PromptAnswer DesktopPrompt::ask(const QString& title, const QString& text, PromptButtons buttons,
@@ -96,20 +110,6 @@ PromptAnswer DesktopPrompt::ask(const QString& title, const QString& text, Promp
     std::fprintf(stderr, " [%s]\n", qUtf8Printable(answerName(answer)));
     std::fflush(stderr);
     return answer;
-}
-
-QString qtFileFilter(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // The description usually shows the pattern already.
-        out << (parts.at(i).contains(QLatin1Char('('))
-                    ? parts.at(i)
-                    : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
-    }
-    return out.join(QStringLiteral(";;"));
 }
 
 QString DesktopPrompt::chooseFile(const FileQuestion& question) {

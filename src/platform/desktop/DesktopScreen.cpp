@@ -1,4 +1,4 @@
-#include "platform/Screen.h"
+#include "DesktopScreen.h"
 
 #include <QGuiApplication>
 #include <QScreen>

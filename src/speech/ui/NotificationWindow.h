@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Screen.h"
+#include "platform/ScreenMetrics.h"
 #include "speech/NotificationView.h"
 
 #include <QColor>

@@ -13,10 +13,4 @@ public:
     virtual double twipsPerPixel() const = 0;
 };
 
-class DesktopScreen : public ScreenMetrics {
-public:
-    QRect geometry() const override;
-    double twipsPerPixel() const override;
-};
-
 } // namespace gabblet
