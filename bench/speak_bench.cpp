@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     test::FakeSoundPlayer sound;
     test::FixedClock clock;
     test::FixedScreen screen;
-    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen};
+    const ProgramPaths paths(dir.path());
+    SpeechContext ctx{settings, status, state, mail, host, none, sound, clock, screen, paths};
     Speaker speaker(ctx);
 
     const QString text = makeText(10000);

@@ -3,6 +3,7 @@
 #include "peer/AliasTable.h"
 #include "peer/History.h"
 #include "peer/PeerSockets.h"
+#include "platform/ProgramPaths.h"
 #include "platform/StatusLog.h"
 #include "state/MailTables.h"
 #include "state/Settings.h"
@@ -19,8 +20,7 @@ inline const QString kCrashMarker = QStringLiteral("crashdet.log");
 // The run-time state shared by the parts of the program, created once by
 // main() and handed by reference to whoever needs it (tests build their own).
 struct AppState {
-    QString ProgramDir; // absolute; also the current folder once started
-    QString UserDir;    // "" or the lower-case user name followed by "/"
+    ProgramPaths paths; // the program folder and, once the command line is read, the user's
     QString Caption = QStringLiteral("Gabblet");
     QString Separator = QStringLiteral("+-------------------------+");
     qint32 Volume = 65535;
@@ -37,8 +37,6 @@ struct AppState {
     PeerSockets sockets;
     AliasTable aliases;
     MessageHistory MesRec[2]; // 0: received, 1: sent
-
-    QString userPath(const QString& name) const { return UserDir + name; }
 };
 
 } // namespace gabblet

@@ -99,7 +99,7 @@ QString firstWord(const QString& text) {
 } // namespace
 
 bool ParseCommandLine(const CommandLine& cli, AppState& state, Prompt& prompt) {
-    state.UserDir.clear();
+    state.paths = state.paths.withUser(QString());
     QString name;
     if (cli.user)
         name = firstWord(cli.user->toLower());
@@ -112,16 +112,16 @@ bool ParseCommandLine(const CommandLine& cli, AppState& state, Prompt& prompt) {
             "Invalid user name on command line. The command line settings will be ignored."));
         return true;
     }
-    state.UserDir = name + QLatin1Char('/');
+    state.paths = state.paths.withUser(name + QLatin1Char('/'));
 
-    const QString path = state.ProgramDir + QLatin1Char('/') + name;
+    const QString path = state.paths.file(name);
     const QFileInfo info(path);
     if (info.isDir() || QDir().mkpath(path))
         return true;
     const QString rectify = QStringLiteral("Please rectify the situation by either moving the "
                                            "current file or chosing a different user name");
     const PromptAnswer answer = prompt.question(
-        QStringLiteral("A directory '") + state.ProgramDir + QLatin1Char('/') + state.UserDir +
+        QStringLiteral("A directory '") + state.paths.userFile(QString()) +
             QStringLiteral("' needs to be created to support the specified user.\r\n"
                            "However a file with that name already exists.\r\n"
                            "Shall I overwrite the current file?"),

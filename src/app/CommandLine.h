@@ -24,7 +24,8 @@ enum class CliAction { Run, Help, Version, Error };
 CliAction parseArguments(const QStringList& arguments, CommandLine& out, QString& error);
 QString usageText();
 
-// Fills UserDir and makes sure its folder exists below the program folder.
+// Sets the user folder of the paths and makes sure it exists below the
+// program folder.
 // Returns false when the program has to end.
 bool ParseCommandLine(const CommandLine& cli, AppState& state, Prompt& prompt);
 

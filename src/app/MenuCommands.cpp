@@ -213,7 +213,7 @@ void AppController::HelpContents() {
     bool opened = false;
     if (openHelp) {
         opened = openHelp(file);
-    } else if (qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1")) {
+    } else if (options_.nonInteractive) {
         // Scripts see which page would open; no browser starts.
         std::fprintf(stderr, "gabblet: help: %s\n", qUtf8Printable(file));
         opened = true;
@@ -234,7 +234,7 @@ void AppController::About() {
             QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion() +
             QLatin1Char('\n');
     info += QStringLiteral("Qt: ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
-    info += QStringLiteral("Program folder: ") + state_.ProgramDir + QLatin1Char('\n');
+    info += QStringLiteral("Program folder: ") + state_.paths.programDir() + QLatin1Char('\n');
     info += QStringLiteral("Characters: ") +
             (state_.settings.CharPath.isEmpty() ? QStringLiteral("none found")
                                                 : state_.settings.CharPath) +
@@ -259,7 +259,9 @@ void AppController::DoUpdate() {
     const QString updater = state_.settings.UpdateCommand;
     if (updater.isEmpty())
         return;
-    const QString share = QFileInfo(updater).absolutePath();
+    // A relative updater is found below the program folder, as every other
+    // relative name of the settings is.
+    const QString share = QFileInfo(state_.paths.resolve(updater)).absolutePath();
     QStringList args;
     if (window_->isMinimized() || !window_->isVisible())
         args << QStringLiteral("m");

@@ -40,7 +40,7 @@ Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, Co
 Messaging::~Messaging() = default;
 
 void Messaging::loadAliases() {
-    const QString path = state_.userPath(QStringLiteral("alias.lst"));
+    const QString path = state_.paths.userFile(QStringLiteral("alias.lst"));
     if (QFileInfo::exists(path))
         state_.aliases.load(path);
     frame_.refreshAliases(state_.aliases);
@@ -49,12 +49,12 @@ void Messaging::loadAliases() {
 }
 
 bool Messaging::loadHistories() {
-    if (!QFileInfo::exists(state_.userPath(QStringLiteral("rec.txt"))))
+    if (!QFileInfo::exists(state_.paths.userFile(QStringLiteral("rec.txt"))))
         return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A history file that could not be read is not written over at exit.
-    loaded_[0] = state_.MesRec[0].load(state_.userPath(QStringLiteral("rec.txt")));
-    loaded_[1] = state_.MesRec[1].load(state_.userPath(QStringLiteral("send.txt")));
+    loaded_[0] = state_.MesRec[0].load(state_.paths.userFile(QStringLiteral("rec.txt")));
+    loaded_[1] = state_.MesRec[1].load(state_.paths.userFile(QStringLiteral("send.txt")));
     QApplication::restoreOverrideCursor();
     showHistory(0);
     showHistory(1);
@@ -63,9 +63,9 @@ bool Messaging::loadHistories() {
 
 bool Messaging::saveHistories() {
     const bool received =
-        !loaded_[0] || state_.MesRec[0].save(state_.userPath(QStringLiteral("rec.txt")));
+        !loaded_[0] || state_.MesRec[0].save(state_.paths.userFile(QStringLiteral("rec.txt")));
     const bool sent =
-        !loaded_[1] || state_.MesRec[1].save(state_.userPath(QStringLiteral("send.txt")));
+        !loaded_[1] || state_.MesRec[1].save(state_.paths.userFile(QStringLiteral("send.txt")));
     return received && sent;
 }
 

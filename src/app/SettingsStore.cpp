@@ -45,7 +45,8 @@ private:
     QString failed_;
 };
 
-bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared) {
+bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared,
+                  const ProgramPaths& paths) {
     s.MyName = user.text("MyName", "");
     if (s.MyName.isEmpty())
         s.MyName = loginName();
@@ -60,8 +61,9 @@ bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared) {
     s.SpeakSubject = user.flag("SpeakSubject", "1");
     s.ProcTalk = user.flag("ProcTalk", "1");
     s.HideAfterEmail = user.flag("HideAfterEmail", "1");
-    s.CharPath = shared.text("CharPath", "");
-    s.OfficePath = shared.text("OfficePath", "");
+    // Relative folders are below the program folder, wherever the program started.
+    s.CharPath = paths.resolve(shared.text("CharPath", ""));
+    s.OfficePath = paths.resolve(shared.text("OfficePath", ""));
     s.DefaultChar = user.text("DefaultChar", "");
     s.TheReadChar = user.text("TheReadChar", "");
     s.ParagraphPause = user.flag("ParagraphPause", "1");
@@ -111,11 +113,17 @@ void loadAccountState(AppState& state) {
         }
         ms.Countdown = acc.ChkFrq;
         if (s.CacheEmail && isPlainName(acc.Name) && isPlainName(acc.Type))
-            QDir().mkpath(QStringLiteral("cache/") + acc.Name + QLatin1Char('/') + acc.Type);
+            QDir().mkpath(state.paths.file(QStringLiteral("cache/") + acc.Name + QLatin1Char('/') +
+                                           acc.Type));
     }
 }
 
 } // namespace
+
+void SetSettingsFiles(Settings& settings, const ProgramPaths& paths) {
+    settings.SharedFile = paths.file(QStringLiteral("gabblet.ini"));
+    settings.UserFile = paths.userFile(QStringLiteral("gabblet.ini"));
+}
 
 QString LoadSettings(AppState& state) {
     Settings& s = state.settings;
@@ -125,7 +133,7 @@ QString LoadSettings(AppState& state) {
 
     KeyReader user(s.UserFile);
     const KeyReader shared(s.SharedFile);
-    if (!readUserKeys(s, user, shared))
+    if (!readUserKeys(s, user, shared, state.paths))
         return QStringLiteral("the value of %1 is out of range").arg(user.failedKey());
 
     LoadAccounts(state.mail, s);

@@ -5,6 +5,11 @@
 namespace gabblet {
 
 struct AppState;
+struct Settings;
+class ProgramPaths;
+
+// The shared settings file in the program folder, the user's in the user's folder.
+void SetSettingsFiles(Settings& settings, const ProgramPaths& paths);
 
 // Reads every setting into memory. A value that does not fit its field stops
 // the load at that key (the rest keep their zero values) and the reason is

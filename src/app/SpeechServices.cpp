@@ -3,10 +3,11 @@
 namespace gabblet {
 
 SpeechServices::SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
-                               const MailTables& mail, const AliasDirectory* aliases)
+                               const MailTables& mail, const ProgramPaths& paths,
+                               const AliasDirectory* aliases)
     : host(voice),
-      none(settings.SharedFile, screen), ctx{settings, status, speech, mail,   host,
-                                             none,     sound,  clock,  screen, aliases},
+      none(settings.SharedFile, screen), ctx{settings, status, speech, mail,  host,   none,
+                                             sound,    clock,  screen, paths, aliases},
       speaker(ctx) {
     QObject::connect(
         &host, &DesktopCharacterHost::problem, &status,

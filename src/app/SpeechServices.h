@@ -16,7 +16,8 @@ namespace gabblet {
 class SpeechServices {
 public:
     SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
-                   const MailTables& mail, const AliasDirectory* aliases);
+                   const MailTables& mail, const ProgramPaths& paths,
+                   const AliasDirectory* aliases);
 
     EspeakVoice voice;
     DesktopCharacterHost host;

@@ -26,9 +26,10 @@
 
 namespace gabblet {
 
-AppController::AppController(AppState& state, Prompt& prompt, CommandLine commandLine)
+AppController::AppController(AppState& state, Prompt& prompt, CommandLine commandLine,
+                             AppOptions options)
     : state_(state), prompt_(prompt), commandLine_(std::move(commandLine)),
-      window_(std::make_unique<MainWindow>(state.status)) {
+      options_(std::move(options)), window_(std::make_unique<MainWindow>(state.status)) {
     timer2_.setObjectName(QStringLiteral("Timer2"));
     connect(window_.get(), &MainWindow::exitRequested, this, &AppController::DoExit);
     connect(window_.get(), &MainWindow::closeRequested, this, &AppController::DoExit);
@@ -66,8 +67,9 @@ void AppController::linkSwitches() {
 
 void AppController::DoAlias() {
     if (!aliasWindow_) {
-        aliasWindow_ = new AliasWindow(state_.aliases, prompt_,
-                                       state_.userPath(QStringLiteral("alias.lst")), window_.get());
+        aliasWindow_ =
+            new AliasWindow(state_.aliases, prompt_,
+                            state_.paths.userFile(QStringLiteral("alias.lst")), window_.get());
         connect(aliasWindow_, &AliasWindow::aliasesChanged, this,
                 [this] { composer_->refreshAliases(state_.aliases); });
     }
@@ -136,8 +138,26 @@ double AppController::twipsPerPixel() const {
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
+QString AppController::crashMarker() const {
+    return state_.paths.file(kCrashMarker);
+}
+
+bool AppController::makeProgramDir() {
+    QString reason;
+    if (state_.paths.makeProgramDir(&reason))
+        return true;
+    prompt_.inform(QStringLiteral("Gabblet cannot keep its files in ") + state_.paths.programDir() +
+                       QStringLiteral(": ") + reason +
+                       QStringLiteral(". Set GABBLET_HOME to a folder Gabblet may use."),
+                   QStringLiteral("Gabblet"), PromptIcon::Critical);
+    exitCode_ = 1;
+    ended_ = true;
+    Q_EMIT programEnded();
+    return false;
+}
+
 void AppController::checkCrashMarker() {
-    if (QFileInfo::exists(kCrashMarker)) {
+    if (QFileInfo::exists(crashMarker())) {
         prompt_.ask(
             QStringLiteral("Gabblet crash detection"),
             QStringLiteral("I have detected that the last time Gabblet was used it crashed.") +
@@ -147,7 +167,7 @@ void AppController::checkCrashMarker() {
             PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
-    writeTextFile(kCrashMarker,
+    writeTextFile(crashMarker(),
                   QStringLiteral("Should only be present during a running state") + kCrLf, 0644);
 }
 
@@ -192,15 +212,14 @@ bool AppController::bindSockets() {
 }
 
 bool AppController::EnsureOutboxDir() {
-    const QString outbox = state_.userPath(QStringLiteral("Outbox"));
+    const QString outbox = state_.paths.userFile(QStringLiteral("Outbox"));
     if (QFileInfo(outbox).isDir() || QDir().mkpath(outbox))
         return true;
-    const PromptAnswer answer =
-        prompt_.question(QStringLiteral("A directory '") + state_.ProgramDir + QLatin1Char('/') +
-                             outbox + QStringLiteral("' needs to be created.") + kCrLf +
-                             QStringLiteral("However a file with that name already exists.") +
-                             kCrLf + QStringLiteral("Shall I overwrite the current file?"),
-                         QStringLiteral("Gabblet"), PromptButtons::YesNoCancel);
+    const PromptAnswer answer = prompt_.question(
+        QStringLiteral("A directory '") + outbox + QStringLiteral("' needs to be created.") +
+            kCrLf + QStringLiteral("However a file with that name already exists.") + kCrLf +
+            QStringLiteral("Shall I overwrite the current file?"),
+        QStringLiteral("Gabblet"), PromptButtons::YesNoCancel);
     if (answer == PromptAnswer::Yes && QFile::remove(outbox) && QDir().mkpath(outbox))
         return true;
     prompt_.inform(QStringLiteral("Please rectify the situation by either moving the current file "
@@ -214,23 +233,23 @@ int AppController::outboxCount() const {
 }
 
 bool AppController::Form_Load() {
-    // 1-2: the program folder is the current folder from here on.
-    QDir().mkpath(state_.ProgramDir);
-    QDir::setCurrent(state_.ProgramDir);
+    // 1-2: the program folder, where every file of the program lives.
+    if (!makeProgramDir())
+        return false;
     // 3: crash marker.
     checkCrashMarker();
     // 4-5: command line and the per-user folder.
     if (!ParseCommandLine(commandLine_, state_, prompt_)) {
         ended_ = true;
-        QFile::remove(kCrashMarker);
+        QFile::remove(crashMarker());
         Q_EMIT programEnded();
         return false;
     }
-    if (!state_.UserDir.isEmpty())
-        state_.Caption += QStringLiteral(" - ") + state_.UserDir.chopped(1);
+    if (!state_.paths.userDir().isEmpty())
+        state_.Caption += QStringLiteral(" - ") + state_.paths.userDir().chopped(1);
     window_->setWindowTitle(state_.Caption);
     // 6: settings path and the first tab.
-    state_.settings.UserFile = state_.userPath(QStringLiteral("gabblet.ini"));
+    SetSettingsFiles(state_.settings, state_.paths);
     state_.Volume = 65535;
     state_.ExitWithoutSaving = false;
     window_->SSTab1()->setCurrentIndex(0);
@@ -252,10 +271,10 @@ bool AppController::Form_Load() {
     window_->setDebugControls(state_.settings.Debug);
     window_->command("DoUpdate")->setEnabled(!state_.settings.UpdateCommand.isEmpty());
     speech_ = std::make_unique<SpeechServices>(state_.settings, state_.status, state_.speech,
-                                               state_.mail, nullptr);
+                                               state_.mail, state_.paths, nullptr);
     speech_->host.setTrace(state_.settings.Debug);
     // Scripts and tests can have speech run at once and silently.
-    if (qEnvironmentVariable("GABBLET_FAST_SPEECH") == QLatin1String("1")) {
+    if (options_.fastSpeech) {
         speech_->voice.setSilent(true);
         speech_->voice.setTimeScale(0);
         speech_->host.setTimeScale(0);
@@ -323,16 +342,16 @@ bool AppController::Form_Unload(bool askQuestions) {
     if (!state_.ExitWithoutSaving) {
         if (messaging_ && !messaging_->saveHistories())
             std::fprintf(stderr, "gabblet: could not save the message histories in %s\n",
-                         qUtf8Printable(state_.ProgramDir));
+                         qUtf8Printable(state_.paths.programDir()));
         const double tpp = twipsPerPixel();
         const QPoint pos = window_->pos();
         if (!SaveSettings(state_, qint32(pos.y() * tpp + 0.5), qint32(pos.x() * tpp + 0.5),
                           window_->SSTab1()->currentIndex()))
             std::fprintf(stderr, "gabblet: could not save the settings in %s\n",
-                         qUtf8Printable(state_.ProgramDir));
+                         qUtf8Printable(state_.paths.programDir()));
     }
     window_->removeTrayIcon();
-    QFile::remove(kCrashMarker);
+    QFile::remove(crashMarker());
     timer2_.stop();
     if (splash_)
         splash_->close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppOptions.h"
 #include "app/CommandLine.h"
 
 #include <QObject>
@@ -26,7 +27,7 @@ class Reader;
 class AppController : public QObject {
     Q_OBJECT
 public:
-    AppController(AppState& state, Prompt& prompt, CommandLine commandLine);
+    AppController(AppState& state, Prompt& prompt, CommandLine commandLine, AppOptions options);
     ~AppController() override;
 
     // The start-up sequence. False when the program ended during it.
@@ -62,6 +63,9 @@ public:
     static QString helpFile();
 
     bool ended() const { return ended_; }
+    // What main() returns when start-up ended the program: 1 when the program
+    // folder could not be made, else 0.
+    int exitCode() const { return exitCode_; }
     MainWindow& window() { return *window_; }
     QTimer& Timer2() { return timer2_; }
     SplashWindow* splash() const;
@@ -79,6 +83,8 @@ Q_SIGNALS:
 
 private:
     void status(const QString& text);
+    QString crashMarker() const;
+    bool makeProgramDir();
     void checkCrashMarker();
     void placeWindow();
     bool bindSockets();
@@ -93,6 +99,7 @@ private:
     AppState& state_;
     Prompt& prompt_;
     CommandLine commandLine_;
+    AppOptions options_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<SpeechServices> speech_;
     ComposerFrame* composer_ = nullptr;
@@ -103,6 +110,7 @@ private:
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     bool ended_ = false;
+    int exitCode_ = 0;
     bool unloading_ = false;
     bool loaded_ = false; // start-up has armed the check timer
 };

@@ -1,4 +1,5 @@
 #include "app/AppIcon.h"
+#include "app/AppOptions.h"
 #include "app/AppState.h"
 #include "app/CommandLine.h"
 #include "app/ScriptDriver.h"
@@ -15,6 +16,8 @@
 using namespace gabblet;
 
 int main(int argc, char** argv) {
+    // The environment is read here, once; everything else is handed what it needs.
+    const AppOptions options = AppOptions::fromEnvironment();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -42,11 +45,9 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppState state;
-    state.ProgramDir = programDirectory();
-    const bool nonInteractive =
-        qEnvironmentVariable("GABBLET_NONINTERACTIVE") == QLatin1String("1");
-    DesktopPrompt prompt(!nonInteractive);
-    AppController controller(state, prompt, commandLine);
+    state.paths = ProgramPaths(ProgramPaths::defaultProgramDir(options.home));
+    DesktopPrompt prompt(!options.nonInteractive);
+    AppController controller(state, prompt, commandLine, options);
     QObject::connect(&controller, &AppController::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     SignalBridge signals_;
@@ -54,11 +55,11 @@ int main(int argc, char** argv) {
                      [&controller] { controller.Form_Unload(false); });
 
     if (!controller.Form_Load())
-        return 0;
+        return controller.exitCode();
     // Scripts that drive the program wait for this line, then may send
     // commands on standard input.
     std::unique_ptr<ScriptDriver> driver;
-    if (nonInteractive) {
+    if (options.nonInteractive) {
         driver = std::make_unique<ScriptDriver>();
         QObject::connect(driver.get(), &ScriptDriver::quitRequested, &controller,
                          [&controller] { controller.Form_Unload(false); });

@@ -62,6 +62,8 @@ QString valueOf(const QByteArray& data, const Line& line) {
 // replacement is empty), appending the replacement when nothing matched.
 bool rewrite(const QString& file, const QString& key,
              const std::optional<QByteArray>& replacement) {
+    if (file.isEmpty())
+        return false;
     QByteArray old;
     const bool exists = QFile::exists(file) || QFileInfo(file).isSymLink();
     if (exists) {

@@ -1,6 +1,7 @@
 #include "ProgramPaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <pwd.h>
@@ -8,12 +9,49 @@
 
 namespace gabblet {
 
-QString programDirectory() {
-    const QString home = qEnvironmentVariable("GABBLET_HOME");
+ProgramPaths::ProgramPaths(const QString& programDir)
+    : programDir_(programDir.isEmpty() ? QString() : QDir(programDir).absolutePath()) {}
+
+QString ProgramPaths::defaultProgramDir(const QString& home) {
     if (!home.isEmpty())
         return QDir(home).absolutePath();
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/gabblet");
+}
+
+ProgramPaths ProgramPaths::withUser(const QString& userDir) const {
+    ProgramPaths paths(*this);
+    paths.userDir_ = userDir;
+    return paths;
+}
+
+QString ProgramPaths::file(const QString& name) const {
+    return programDir_.isEmpty() ? QString() : programDir_ + QLatin1Char('/') + name;
+}
+
+QString ProgramPaths::userFile(const QString& name) const {
+    return file(userDir_ + name);
+}
+
+QString ProgramPaths::resolve(const QString& name) const {
+    if (name.isEmpty() || QDir::isAbsolutePath(name))
+        return name;
+    return file(name);
+}
+
+bool ProgramPaths::makeProgramDir(QString* reason) const {
+    QString why;
+    if (programDir_.isEmpty())
+        why = QStringLiteral("no folder was given");
+    else if (QFileInfo(programDir_).isDir() || QDir().mkpath(programDir_))
+        return true;
+    else if (QFileInfo::exists(programDir_))
+        why = QStringLiteral("a file of that name is in the way");
+    else
+        why = QStringLiteral("it could not be created");
+    if (reason)
+        *reason = why;
+    return false;
 }
 
 QString loginName() {

@@ -2,6 +2,7 @@
 
 #include "platform/CharacterHost.h"
 #include "platform/Clock.h"
+#include "platform/ProgramPaths.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/SoundPlayer.h"
 #include "platform/StatusLog.h"
@@ -25,6 +26,7 @@ struct SpeechContext {
     SoundPlayer& sound;
     const Clock& clock;
     const ScreenMetrics& screen;
+    const ProgramPaths& paths; // relative file names in messages are below the program folder
     const AliasDirectory* aliases = nullptr;
 };
 

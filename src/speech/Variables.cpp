@@ -84,7 +84,8 @@ void playArgument(SpeechContext& ctx, const Parsed& p) {
     const QString lower = p.args.trimmed();
     if (!lower.isEmpty() && !candidates.contains(lower))
         candidates << lower;
-    for (const QString& file : candidates) {
+    for (const QString& name : candidates) {
+        const QString file = ctx.paths.resolve(name);
         if (isRegularFile(file)) {
             PlayWave(ctx.sound, file);
             return;

@@ -9,8 +9,10 @@ namespace gabblet {
 // empty: the loader fills them from the files, and a loader that stops at a
 // bad value leaves the rest that way.
 struct Settings {
-    QString SharedFile = QStringLiteral("gabblet.ini");
-    QString UserFile = QStringLiteral("gabblet.ini");
+    // The settings files, absolute: the shared one in the program folder and
+    // the user's (the same file when no user is named).
+    QString SharedFile;
+    QString UserFile;
 
     QString Version;
     QString MyName;

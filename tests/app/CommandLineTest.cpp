@@ -23,9 +23,9 @@ Parsed parse(const test::TempHome& home, const QStringList& args,
     QString error;
     EXPECT_EQ(parseArguments(args, cli, error), CliAction::Run);
     AppState state;
-    state.ProgramDir = home.path();
+    state.paths = ProgramPaths(home.path());
     const bool ok = ParseCommandLine(cli, state, prompt);
-    return {ok, state.UserDir, prompt.texts()};
+    return {ok, state.paths.userDir(), prompt.texts()};
 }
 
 } // namespace

@@ -41,8 +41,8 @@ protected:
         // Each run gets a fresh state, as a new program would.
         states.push_back(std::make_unique<AppState>());
         AppState& state = *states.back();
-        state.ProgramDir = home.path();
-        auto c = std::make_unique<AppController>(state, prompt, CommandLine{});
+        state.paths = ProgramPaths(home.path());
+        auto c = std::make_unique<AppController>(state, prompt, CommandLine{}, AppOptions{});
         EXPECT_TRUE(c->Form_Load());
         return c;
     }

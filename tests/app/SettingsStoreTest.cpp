@@ -4,17 +4,16 @@
 #include "platform/IniFile.h"
 #include "support/TempHome.h"
 
-#include <QDir>
-
 #include <gtest/gtest.h>
 
 using namespace gabblet;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    SettingsStoreTest() {
-        QDir::setCurrent(home.path());
-        state.ProgramDir = home.path();
+    SettingsStoreTest() { fresh(state); }
+    void fresh(AppState& s) const {
+        s.paths = ProgramPaths(home.path());
+        SetSettingsFiles(s.settings, s.paths);
     }
     test::TempHome home;
     AppState state;
@@ -58,6 +57,7 @@ TEST_F(SettingsStoreTest, AnOutOfRangeNumberStopsTheLoadThere) {
     EXPECT_EQ(state.mail.AccCount, 0);
 
     AppState other;
+    fresh(other);
     home.write("gabblet.ini", "version=0.34\r\nport=32767\r\n");
     EXPECT_FALSE(LoadSettings(other).isEmpty()); // the reply port would not fit
     EXPECT_EQ(other.settings.Port, 0);
@@ -113,6 +113,7 @@ TEST_F(SettingsStoreTest, SaveWritesWhatTheNextStartReads) {
     EXPECT_EQ(ReadIniKey(f, "to1", ""), "b@y.org");
 
     AppState next;
+    fresh(next);
     ASSERT_TRUE(LoadSettings(next).isEmpty());
     EXPECT_TRUE(next.settings.Quiet);
     EXPECT_EQ(next.mail.MailState[0].MsgCount, 7);

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -32,11 +33,11 @@ protected:
         // Earlier controllers keep their own state: each run gets a fresh one.
         states.push_back(std::make_unique<AppState>());
         state = states.back().get();
-        state->ProgramDir = home.path();
+        state->paths = ProgramPaths(home.path());
         CommandLine cli;
         QString error;
         parseArguments(args, cli, error);
-        auto c = std::make_unique<AppController>(*state, prompt, cli);
+        auto c = std::make_unique<AppController>(*state, prompt, cli, AppOptions{});
         loaded = c->Form_Load();
         return c;
     }
@@ -50,8 +51,10 @@ protected:
 
 TEST_F(StartupTest, AFirstStartRunsToDoneAndAnExitSavesAndClearsTheMarker) {
     settings("");
+    const QString started = QDir::currentPath();
     auto c = start();
     ASSERT_TRUE(loaded);
+    EXPECT_EQ(QDir::currentPath(), started); // files are found through the paths alone
     EXPECT_TRUE(prompt.shown.isEmpty());
     EXPECT_EQ(home.read("crashdet.log"), "Should only be present during a running state\r\n");
     EXPECT_TRUE(QFileInfo(home.file("Outbox")).isDir());
@@ -69,6 +72,22 @@ TEST_F(StartupTest, AFirstStartRunsToDoneAndAnExitSavesAndClearsTheMarker) {
     EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
     EXPECT_FALSE(c->Timer2().isActive());
     EXPECT_FALSE(ReadIniKey(home.file("gabblet.ini"), "formtop", "").isEmpty());
+}
+
+TEST_F(StartupTest, AProgramFolderThatCannotBeMadeIsReportedAndEndsTheRun) {
+    home.write("blocker", "a file, not a folder");
+    AppState blocked;
+    blocked.paths = ProgramPaths(home.file("blocker/gabblet"));
+    AppController c(blocked, prompt, CommandLine{}, AppOptions{});
+    EXPECT_FALSE(c.Form_Load());
+    EXPECT_TRUE(c.ended());
+    EXPECT_EQ(c.exitCode(), 1);
+    ASSERT_EQ(prompt.shown.size(), 1);
+    EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Critical);
+    EXPECT_EQ(prompt.shown[0].text, "Gabblet cannot keep its files in " +
+                                        home.file("blocker/gabblet") +
+                                        ": it could not be created. Set GABBLET_HOME to a folder "
+                                        "Gabblet may use.");
 }
 
 TEST_F(StartupTest, ALeftoverMarkerIsReportedAsACrash) {

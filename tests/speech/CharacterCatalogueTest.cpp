@@ -3,6 +3,7 @@
 #include "support/TempHome.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,6 @@ protected:
         settings.UseAgent = true;
         settings.CharPath = home.file("agents/");
         settings.OfficePath = home.file("actors/");
-        QDir::setCurrent(home.path());
     }
     void add(const QString& file) const { home.write(file, QByteArray()); }
     QString resolve(const QString& name) { return ResolveCharacter(settings, status, name); }
@@ -29,8 +29,12 @@ protected:
 };
 
 TEST_F(CharacterCatalogueTest, AgentNamesWithoutAnyFileBecomeNone) {
+    // A character in the current folder, which an empty setting must not mean.
+    const QString started = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    const auto back = qScopeGuard([&started] { QDir::setCurrent(started); });
     settings.DefaultChar = "Merlin";
-    add("Merlin.acs"); // in the current folder, which an empty setting must not mean
+    add("Merlin.acs");
     settings.CharPath.clear();
     EXPECT_EQ(resolve("Merlin"), "[None]");
     EXPECT_EQ(resolve(""), "[None]");

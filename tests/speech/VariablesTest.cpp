@@ -29,7 +29,9 @@ protected:
     test::FixedClock clock;
     test::FixedScreen screen;
     test::FakeAliases aliases;
-    SpeechContext ctx{settings, status, speech, mail, host, view, sound, clock, screen, &aliases};
+    ProgramPaths paths;
+    SpeechContext ctx{settings, status, speech, mail,  host,    view,
+                      sound,    clock,  screen, paths, &aliases};
 };
 
 TEST_F(VariablesTest, NamesIgnoreCaseAndUnknownNamesFollowTheirPass) {
@@ -109,7 +111,7 @@ TEST_F(VariablesTest, MeFallsBackToTheAliasThenToUmmm) {
 
 TEST_F(VariablesTest, PlayOnlyPlaysRegularFilesAndNeverBlocks) {
     test::TempHome home;
-    QDir::setCurrent(home.path());
+    paths = ProgramPaths(home.path()); // the names are relative to the program folder
     home.write("Ding.WAV", "RIFF");
     home.write("dong.wav", "RIFF");
     ASSERT_EQ(::mkfifo(QFile::encodeName(home.file("pipe.wav")).constData(), 0600), 0);
@@ -119,7 +121,7 @@ TEST_F(VariablesTest, PlayOnlyPlaysRegularFilesAndNeverBlocks) {
     EXPECT_TRUE(sound.played.isEmpty());
     EXPECT_EQ(read("Play Ding.WAV"), "");
     EXPECT_EQ(read("PLAY DONG.WAV"), ""); // falls back to the lower-cased name
-    EXPECT_EQ(sound.played, QStringList({"Ding.WAV", "dong.wav"}));
+    EXPECT_EQ(sound.played, QStringList({home.file("Ding.WAV"), home.file("dong.wav")}));
     sound.device = false;
     EXPECT_FALSE(PlayWave(sound, "dong.wav"));
     EXPECT_EQ(sound.played.size(), 2);

@@ -138,7 +138,7 @@ public:
 // ties them together. Tests and fuzz targets derive from it.
 struct SpeechRig {
     explicit SpeechRig(const AliasDirectory* aliases = nullptr)
-        : ctx{settings, status, state, mail, host, none, sound, clock, screen, aliases} {}
+        : ctx{settings, status, state, mail, host, none, sound, clock, screen, paths, aliases} {}
     SpeechRig(const SpeechRig&) = delete;
     SpeechRig& operator=(const SpeechRig&) = delete;
 
@@ -151,6 +151,7 @@ struct SpeechRig {
     FakeSoundPlayer sound;
     FixedClock clock;
     FixedScreen screen;
+    ProgramPaths paths; // none: relative file names name no file
     SpeechContext ctx;
 };
 

@@ -6,11 +6,8 @@
 
 namespace gabblet::test {
 
-TempHome::TempHome() : previousCwd_(QDir::currentPath()) {}
-
-TempHome::~TempHome() {
-    QDir::setCurrent(previousCwd_);
-}
+TempHome::TempHome() = default;
+TempHome::~TempHome() = default;
 
 void TempHome::write(const QString& name, const QByteArray& bytes) const {
     QDir().mkpath(QFileInfo(file(name)).absolutePath());

@@ -6,7 +6,7 @@
 
 namespace gabblet::test {
 
-// A fresh program folder for one test; the current folder is put back after.
+// A fresh program folder for one test.
 class TempHome {
 public:
     TempHome();
@@ -18,7 +18,6 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QString previousCwd_;
 };
 
 } // namespace gabblet::test
