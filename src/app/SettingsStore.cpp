@@ -2,11 +2,8 @@
 
 #include "app/AppState.h"
 #include "mail/AccountStore.h"
-#include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
-
-#include <QDir>
 
 namespace gabblet {
 namespace {
@@ -93,31 +90,6 @@ bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared,
     return true;
 }
 
-// A folder name taken from the settings file must stay a single name.
-bool isPlainName(const QString& name) {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
-           name != QLatin1String("..");
-}
-
-void loadAccountState(AppState& state) {
-    Settings& s = state.settings;
-    MailTables& mail = state.mail;
-    for (qsizetype i = 0; i < mail.AccCount; ++i) {
-        const AccountRec& acc = mail.Acc[size_t(i)];
-        MailStateRec& ms = mail.MailState[size_t(i)];
-        ms.MsgCount = -1;
-        if (acc.Active && acc.Remember) {
-            const auto n = toInt16(leadingNumber(ReadIniKey(
-                s.UserFile, QStringLiteral("Inbox") + QString::number(i), QStringLiteral("-1"))));
-            ms.MsgCount = n.value_or(-1);
-        }
-        ms.Countdown = acc.ChkFrq;
-        if (s.CacheEmail && isPlainName(acc.Name) && isPlainName(acc.Type))
-            QDir().mkpath(state.paths.file(QStringLiteral("cache/") + acc.Name + QLatin1Char('/') +
-                                           acc.Type));
-    }
-}
-
 } // namespace
 
 void SetSettingsFiles(Settings& settings, const ProgramPaths& paths) {
@@ -137,7 +109,7 @@ QString LoadSettings(AppState& state) {
         return QStringLiteral("the value of %1 is out of range").arg(user.failedKey());
 
     LoadAccounts(state.mail, s);
-    loadAccountState(state);
+    PrepareAccounts(state.mail, s, state.paths);
 
     for (int i = 0; i < kMaxRecentAddresses; ++i) {
         const QString address =
@@ -159,66 +131,11 @@ bool SaveSettings(AppState& state, qint32 formTop, qint32 formLeft, int tab) {
     ok &= WriteIniKey(s.SharedFile, QStringLiteral("Version"), kVersionText);
     ok &= WriteIniKey(f, QStringLiteral("LastSendAccount"), s.LastSendAccount);
     ok &= WriteIniKey(f, QStringLiteral("Tab"), numberText(tab));
-    for (qsizetype i = 0; i < state.mail.AccCount; ++i) {
-        const AccountRec& acc = state.mail.Acc[size_t(i)];
-        const qint16 count = state.mail.MailState[size_t(i)].MsgCount;
-        if (acc.Active && acc.Remember && count != -1)
-            ok &= WriteIniKey(f, QStringLiteral("Inbox") + QString::number(i), numberText(count));
-    }
+    ok &= SaveInboxCounts(state.mail, s);
     for (qsizetype i = 0; i < s.RecentAddresses.size(); ++i)
         ok &= WriteIniKey(f, QStringLiteral("To") + QString::number(i), s.RecentAddresses.at(i));
     s.RecentAddresses.clear();
     return ok;
-}
-
-void MigrateOldSettings(const QString& sharedFile) {
-    auto read = [&](const char* key, const char* def) {
-        return ReadIniKey(sharedFile, QLatin1String(key), QLatin1String(def));
-    };
-    auto write = [&](const char* key, int n, const QString& value) {
-        WriteIniKey(sharedFile, QLatin1String(key) + QString::number(n), value);
-    };
-    // The old keys kept their passwords in the current scheme. The account
-    // loader reads a file without a version in the old scheme, so the clear
-    // password is stored in that scheme: the loader then recovers exactly what
-    // the user once typed and rewrites it in the current one.
-    auto migratedPassword = [](const QString& stored) {
-        return ScrambleOld(UnscramblePassword(stored.trimmed()));
-    };
-    const QString outlookProfile = read("OutlookProfile", "");
-    const QString outlookPassword = read("OutlookPassword", "");
-    const QString outlookStore = read("OutlookStore", "0");
-    const QString outlookUse = read("OutlookUse", "0");
-    const QString popHost = read("POPHOST", "");
-    const QString popAccount = read("POPAccount", "");
-    const QString popPassword = read("POPPassword", "");
-    const QString popStore = read("POPStore", "0");
-    const QString popUse = read("POPUse", "0");
-
-    int n = 0;
-    if (outlookUse != QLatin1String("0")) {
-        write("type", 0, QStringLiteral("Outlook"));
-        write("name", 0, QStringLiteral("Outlook"));
-        write("account", 0, outlookProfile);
-        write("active", 0, QStringLiteral("1"));
-        write("storepassword", 0, outlookStore);
-        if (outlookStore == QLatin1String("1"))
-            write("password", 0, migratedPassword(outlookPassword));
-        n = 1;
-    }
-    if (popUse != QLatin1String("0")) {
-        write("type", n, QStringLiteral("POP3"));
-        write("name", n, QStringLiteral("POP3"));
-        write("account", n, popAccount);
-        write("host", n, popHost);
-        write("storepassword", n, popStore);
-        write("active", n, popUse);
-        if (popStore == QLatin1String("1"))
-            write("password", n, migratedPassword(popPassword));
-    }
-    for (const char* key : {"OutlookProfile", "OutlookPassword", "OutlookStore", "OutlookUse",
-                            "POPHOST", "POPAccount", "POPPassword", "POPStore", "POPUse"})
-        DeleteIniKey(sharedFile, QLatin1String(key));
 }
 
 } // namespace gabblet

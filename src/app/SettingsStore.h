@@ -17,7 +17,5 @@ void SetSettingsFiles(Settings& settings, const ProgramPaths& paths);
 QString LoadSettings(AppState& state);
 // Writes what the program keeps between runs. formTop/formLeft in twips.
 bool SaveSettings(AppState& state, qint32 formTop, qint32 formLeft, int tab);
-// Moves the single-account keys of old versions into the account block.
-void MigrateOldSettings(const QString& sharedFile);
 
 } // namespace gabblet

@@ -63,25 +63,6 @@ TEST_F(SettingsStoreTest, AnOutOfRangeNumberStopsTheLoadThere) {
     EXPECT_EQ(other.settings.Port, 0);
 }
 
-TEST_F(SettingsStoreTest, MigratesTheOldSingleAccount) {
-    home.write("gabblet.ini", "POPHOST=pop.example\r\nPOPAccount=anna\r\nPOPPassword=" +
-                                  ScramblePassword("pw").toLatin1() +
-                                  "\r\nPOPStore=0\r\nPOPUse=1\r\nOutlookUse=0\r\nmyname=Anna\r\n");
-    MigrateOldSettings(state.settings.SharedFile);
-    const QString f = state.settings.SharedFile;
-    EXPECT_EQ(ReadIniKey(f, "type0", ""), "POP3");
-    EXPECT_EQ(ReadIniKey(f, "name0", ""), "POP3");
-    EXPECT_EQ(ReadIniKey(f, "account0", ""), "anna");
-    EXPECT_EQ(ReadIniKey(f, "host0", ""), "pop.example");
-    EXPECT_EQ(ReadIniKey(f, "storepassword0", ""), "0");
-    EXPECT_EQ(ReadIniKey(f, "active0", ""), "1");
-    EXPECT_EQ(ReadIniKey(f, "password0", "none"), "none");
-    for (const char* old :
-         {"POPHOST", "POPAccount", "POPPassword", "POPStore", "POPUse", "OutlookUse"})
-        EXPECT_EQ(ReadIniKey(f, old, "gone"), "gone") << old;
-    EXPECT_EQ(ReadIniKey(f, "myname", ""), "Anna");
-}
-
 TEST_F(SettingsStoreTest, AMigratedPasswordLoadsAsTheUserTypedIt) {
     home.write("gabblet.ini", "OutlookUse=1\r\nOutlookProfile=Work\r\nOutlookStore=1\r\n"
                               "OutlookPassword=" +
