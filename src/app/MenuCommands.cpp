@@ -49,26 +49,22 @@ void AppController::linkCommands() {
     on("HelpContents", [this] { HelpContents(); });
     on("About", [this] { About(); });
     on("DoUpdate", [this] { DoUpdate(); });
-    QPlainTextEdit* body = composer_->SendText;
-    auto edit = [body, &w](const char* name, void (QPlainTextEdit::*what)()) {
-        connect(w.command(name), &QAction::triggered, body, [body, what] {
-            (body->*what)();
-            body->setFocus();
-        });
+    auto edit = [this, &w](const char* name, ComposerFrame::TextCommand command) {
+        connect(w.command(name), &QAction::triggered, composer_,
+                [this, command] { composer_->runTextCommand(command); });
     };
-    edit("MClear", &QPlainTextEdit::clear);
-    edit("MCut", &QPlainTextEdit::cut);
-    edit("MCopy", &QPlainTextEdit::copy);
-    edit("MPaste", &QPlainTextEdit::paste);
-    edit("MSelectAll", &QPlainTextEdit::selectAll);
+    edit("MClear", ComposerFrame::TextCommand::Clear);
+    edit("MCut", ComposerFrame::TextCommand::Cut);
+    edit("MCopy", ComposerFrame::TextCommand::Copy);
+    edit("MPaste", ComposerFrame::TextCommand::Paste);
+    edit("MSelectAll", ComposerFrame::TextCommand::SelectAll);
     connect(composer_, &ComposerFrame::readClipboardClicked, this, &AppController::ReadClipboard);
     connect(composer_, &ComposerFrame::stopClicked, this, &AppController::StopAll);
     // Drops anywhere on the window, and on the boxes that would otherwise
     // take the text in, are read aloud.
     w.acceptDropsOn(&w);
-    w.acceptDropsOn(composer_->SendText);
-    w.acceptDropsOn(composer_->Frame7);
-    w.acceptDropsOn(composer_->Frame8);
+    for (QWidget* target : composer_->dropTargets())
+        w.acceptDropsOn(target);
 }
 
 // Reading needs the speech services, which exist from the settings on.
@@ -76,16 +72,9 @@ void AppController::linkReading() {
     reader_ = std::make_unique<Reader>(state_.settings, state_.speech, speech_->speaker,
                                        speech_->host, speech_->none, prompt_);
     ComposerFrame* c = composer_;
-    reader_->applyComposerVoice = [c] {
-        if (c->SpeedB->text() != QLatin1String("50"))
-            c->SpeedB_Click();
-        if (c->PitchB->text() != QLatin1String("50"))
-            c->PitchB_Click();
-        if (c->PauseB->text() != QLatin1String("10"))
-            c->PauseB_Click();
-    };
+    reader_->applyComposerVoice = [c] { c->applyVoiceToReading(); };
     connect(reader_.get(), &Reader::readingChanged, this, [this](bool reading) {
-        composer_->ReadClip->setEnabled(!reading);
+        composer_->setReadingAvailable(!reading);
         window_->command("ReadClipMenu")->setEnabled(!reading);
     });
     connect(window_.get(), &MainWindow::textDropped, this, [this](const QString& text) {
@@ -112,7 +101,7 @@ void AppController::MOpen() {
         return;
     }
     text->replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    composer_->SendText->setPlainText(*text);
+    composer_->setText(*text);
     bodyFile_ = path;
 }
 
@@ -138,8 +127,7 @@ void AppController::MSaveAs() {
 // Windows-1252 like every other text file of the program, unless the text
 // holds characters that code page lacks: then UTF-8, so nothing is lost.
 bool AppController::saveBody(const QString& path) {
-    const QString text =
-        composer_->SendText->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QString text = composer_->text().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     QByteArray bytes = cp1252::encode(text);
     if (cp1252::decode(bytes) != text)
         bytes = text.toUtf8();

@@ -9,25 +9,18 @@
 #include "speech/CharacterCatalogue.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QTextCursor>
 
 namespace gabblet {
 
 Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, ComposerFrame& frame)
     : state_(state), prompt_(prompt), speech_(speech), frame_(frame) {
     Settings& s = state_.settings;
-    frame_.NoAction->setChecked(s.NoAction);
-    frame_.Quiet->setChecked(s.Quiet);
-    frame_.Quiet->setEnabled(!s.NoAction);
-    connect(frame_.NoAction, &QCheckBox::toggled, this,
+    frame_.setNoAction(s.NoAction);
+    frame_.setQuiet(s.Quiet);
+    connect(&frame_, &ComposerFrame::noActionToggled, this,
             [this](bool on) { state_.settings.NoAction = on; });
-    connect(frame_.Quiet, &QCheckBox::toggled, this,
+    connect(&frame_, &ComposerFrame::quietToggled, this,
             [this](bool on) { state_.settings.Quiet = on; });
     connect(&frame_, &ComposerFrame::historyClicked, this, &Messaging::reuseRecord);
     connect(&frame_, &ComposerFrame::characterChosen, this, &Messaging::chooseCharacter);
@@ -44,8 +37,7 @@ void Messaging::loadAliases() {
     if (QFileInfo::exists(path))
         state_.aliases.load(path);
     frame_.refreshAliases(state_.aliases);
-    if (state_.aliases.count() > 0)
-        frame_.Combo1->setCurrentIndex(0);
+    frame_.selectFirstRecipient();
 }
 
 bool Messaging::loadHistories() {
@@ -72,34 +64,28 @@ bool Messaging::saveHistories() {
 // Histories only grow while the program runs, so the box gets just the new
 // records; rebuilding it for every message would make a flood quadratic.
 void Messaging::showHistory(int box) {
-    QPlainTextEdit* view = frame_.MesRec[box];
     const QString& text = state_.MesRec[box].text();
     qsizetype& shown = shownSize_[box];
     if (shown > text.size()) {
-        view->clear();
+        frame_.clearHistory(box);
         shown = 0;
     }
     QString added = text.mid(shown);
     shown = text.size();
-    added.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QTextCursor end(view->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(added);
-    view->moveCursor(QTextCursor::End);
+    frame_.appendHistory(box, added.replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
 // The box shows line breaks as one character where the history keeps CR LF.
 void Messaging::reuseRecord(int box, int caret) {
-    const QString shown = frame_.MesRec[box]->toPlainText();
+    const QString shown = frame_.historyText(box);
     const qsizetype breaks = shown.left(qMax(0, caret - 1)).count(QLatin1Char('\n'));
     const auto record = state_.MesRec[box].recordAt(caret + breaks);
     if (!record)
         return;
-    frame_.Combo1->setCurrentText(state_.aliases.LookupAliasName(record->sender).trimmed());
-    frame_.Combo3->setCurrentText(record->character.trimmed());
     QString body = record->body;
-    frame_.SendText->setPlainText(body.replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    frame_.HideAtEnd->setChecked(record->hideAtEnd);
+    frame_.reuse(state_.aliases.LookupAliasName(record->sender).trimmed(),
+                 record->character.trimmed(),
+                 body.replace(QLatin1String("\r\n"), QLatin1String("\n")), record->hideAtEnd);
 }
 
 void Messaging::setCharacters(const QStringList& names, const QStringList& actions) {
@@ -116,7 +102,7 @@ void Messaging::chooseCharacter(const QString& name) {
 
 void Messaging::previewNote(const QString& text) {
     QString t = text;
-    QString character = frame_.Combo3->currentText();
+    QString character = frame_.character();
     speech_.speaker.Speak(t, QString(), character, QString(), false);
 }
 
@@ -125,7 +111,7 @@ void Messaging::browseWave() {
         prompt_.chooseFile({FileDialogKind::Open, QStringLiteral("Specify a Wave sound file"),
                             QStringLiteral("Wave (*.wav)|*.wav"), QStringLiteral("wav")});
     if (!path.isEmpty())
-        frame_.TPara->setText(path);
+        frame_.setWaveFile(path);
 }
 
 void Messaging::start() {
@@ -144,9 +130,8 @@ void Messaging::start() {
     connect(receiver_.get(), &Receiver::historyChanged, &historyTimer_[0],
             qOverload<>(&QTimer::start));
     connect(sender_.get(), &Sender::historyChanged, this, [this] { showHistory(1); });
-    connect(sender_.get(), &Sender::scanCleared, frame_.List1, &QListWidget::clear);
-    connect(sender_.get(), &Sender::scanLine, frame_.List1,
-            [this](const QString& line) { frame_.List1->addItem(line); });
+    connect(sender_.get(), &Sender::scanCleared, &frame_, &ComposerFrame::clearScan);
+    connect(sender_.get(), &Sender::scanLine, &frame_, &ComposerFrame::addScanLine);
     connect(sender_.get(), &Sender::busyChanged, this, [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -163,7 +148,7 @@ void Messaging::start() {
             [this] { sender_->Parallel(frame_.input()); });
     connect(&frame_, &ComposerFrame::testClicked, this, [this] { sender_->Test(frame_.input()); });
     connect(&frame_, &ComposerFrame::scanClicked, this, [this] {
-        frame_.histories->setCurrentWidget(frame_.List1);
+        frame_.showScan();
         sender_->ActiveCheck();
     });
 }

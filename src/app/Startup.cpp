@@ -56,10 +56,10 @@ void AppController::linkSwitches() {
         else if (state_.settings.CheckEmail && loaded_)
             timer2_.start();
     };
-    connect(composer_->NoAction, &QCheckBox::toggled, this, follow);
-    connect(composer_->Quiet, &QCheckBox::toggled, quiet, &QAction::setChecked);
-    connect(disable, &QAction::triggered, composer_->NoAction, &QCheckBox::setChecked);
-    connect(quiet, &QAction::triggered, composer_->Quiet, &QCheckBox::setChecked);
+    connect(composer_, &ComposerFrame::noActionToggled, this, follow);
+    connect(composer_, &ComposerFrame::quietToggled, quiet, &QAction::setChecked);
+    connect(disable, &QAction::triggered, composer_, &ComposerFrame::setNoAction);
+    connect(quiet, &QAction::triggered, composer_, &ComposerFrame::setQuiet);
     disable->setChecked(state_.settings.NoAction);
     quiet->setChecked(state_.settings.Quiet);
     quiet->setEnabled(!state_.settings.NoAction);

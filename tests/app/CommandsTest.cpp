@@ -64,7 +64,7 @@ TEST_F(CommandsTest, TheTrayMenuOpensWithoutShowingTheWindow) {
     EXPECT_FALSE(w.isVisible());
     // Its switches work while the window stays hidden.
     w.SetDisable()->trigger();
-    EXPECT_TRUE(c->composer().NoAction->isChecked());
+    EXPECT_TRUE(w.findChild<QCheckBox*>("NoAction")->isChecked());
     EXPECT_FALSE(w.SetQuiet()->isEnabled());
     EXPECT_FALSE(w.isVisible());
     w.trayMenu()->hide();
@@ -87,9 +87,9 @@ TEST_F(CommandsTest, AnEmptyClipboardIsSaidAndNothingIsRead) {
 
 TEST_F(CommandsTest, ChoosingNoCharacterOffersTheNineWindowEffects) {
     auto c = start();
-    QComboBox* characters = c->composer().Combo3;
+    auto* characters = c->window().findChild<QComboBox*>("Combo3");
     Q_EMIT characters->textActivated("[None]");
-    QComboBox* actions = c->composer().Combo2;
+    auto* actions = c->window().findChild<QComboBox*>("Combo2");
     QStringList names;
     for (int i = 0; i < actions->count(); ++i)
         names << actions->itemText(i);
@@ -99,7 +99,7 @@ TEST_F(CommandsTest, ChoosingNoCharacterOffersTheNineWindowEffects) {
 
 TEST_F(CommandsTest, TheBodyIsSavedOpenedAndOnlyOverwrittenWhenConfirmed) {
     auto c = start();
-    QPlainTextEdit* body = c->composer().SendText;
+    auto* body = c->window().findChild<QPlainTextEdit*>("SendText");
     const QString file = home.file("note.txt");
     body->setPlainText("Caf\u00e9\nline two");
     prompt.files << file;

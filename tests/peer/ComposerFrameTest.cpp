@@ -26,14 +26,27 @@ protected:
         frame.resize(1000, 600);
         frame.show();
     }
-    void type(const QString& text, int caret) {
-        frame.SendText->setPlainText(text);
-        QTextCursor c = frame.SendText->textCursor();
-        c.setPosition(caret);
-        frame.SendText->setTextCursor(c);
+    // Controls are found the way scripts find them: by object name.
+    template <typename T> T* child(const char* name) const {
+        T* found = frame.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
     }
-    QString text() const { return frame.SendText->toPlainText(); }
-    int caret() const { return frame.SendText->textCursor().position(); }
+    QRadioButton* period(int index) const {
+        for (QRadioButton* option : frame.findChildren<QRadioButton*>("period"))
+            if (option->property("index").toInt() == index)
+                return option;
+        ADD_FAILURE() << "no period " << index;
+        return nullptr;
+    }
+    void type(const QString& text, int caret) {
+        child<QPlainTextEdit>("SendText")->setPlainText(text);
+        QTextCursor c = child<QPlainTextEdit>("SendText")->textCursor();
+        c.setPosition(caret);
+        child<QPlainTextEdit>("SendText")->setTextCursor(c);
+    }
+    QString text() const { return child<QPlainTextEdit>("SendText")->toPlainText(); }
+    int caret() const { return child<QPlainTextEdit>("SendText")->textCursor().position(); }
 
     SpeechState speech;
     ComposerFrame frame;
@@ -42,34 +55,34 @@ protected:
 } // namespace
 
 TEST_F(ComposerFrameTest, ButtonsWriteAtTheCaretButNeverInsideATagOrBlock) {
-    frame.Speed->setValue(120);
-    EXPECT_EQ(frame.SpeedB->text(), "120");
+    child<QSlider>("Speed")->setValue(120);
+    EXPECT_EQ(child<QPushButton>("SpeedB")->text(), "120");
     type("Hello", 5);
-    QTest::mouseClick(frame.SpeedB, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("SpeedB"), Qt::LeftButton);
     EXPECT_EQ(text(), "Hello \\Spd=120\\ ");
     // Caret inside the speed tag: emphasis goes after its closing backslash.
     type(text(), 9);
-    QTest::mouseClick(frame.Emphasis, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Emphasis"), Qt::LeftButton);
     EXPECT_EQ(text(), "Hello \\Spd=120\\ \\Emp\\  ");
     EXPECT_EQ(caret(), 22);
 
     // Caret between the "{{" and "}}" of an action: after the "}}".
-    frame.Combo2->addItems({"Wave", "Greet"});
-    frame.Combo2->setCurrentText("Wave");
+    child<QComboBox>("Combo2")->addItems({"Wave", "Greet"});
+    child<QComboBox>("Combo2")->setCurrentText("Wave");
     type("Hi ", 3);
-    QTest::mouseClick(frame.Command1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     EXPECT_EQ(text(), "Hi {{Wave}}");
     type(text(), 6);
-    frame.CWhisp->setChecked(true);
-    QTest::mouseClick(frame.AddChar, Qt::LeftButton);
+    child<QRadioButton>("CWhisp")->setChecked(true);
+    QTest::mouseClick(child<QPushButton>("AddChar"), Qt::LeftButton);
     EXPECT_EQ(text(), "Hi {{Wave}} \\Chr=Whisper\\ ");
 
-    frame.Combo3->addItem("Bramble");
+    child<QComboBox>("Combo3")->addItem("Bramble");
     type("", 0);
-    QTest::mouseClick(frame.Command2, Qt::LeftButton);
-    frame.TypEM->setChecked(true);
-    QTest::mouseClick(frame.AddType, Qt::LeftButton);
-    QTest::mouseClick(frame.Defaults, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+    child<QRadioButton>("TypEM")->setChecked(true);
+    QTest::mouseClick(child<QPushButton>("AddType"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Defaults"), Qt::LeftButton);
     EXPECT_EQ(text(), "{{^Bramble}} \\Ctx=Email\\  \\Rst\\ ");
 }
 
@@ -77,46 +90,48 @@ TEST_F(ComposerFrameTest, WhileReadingTheVoiceControlsCollectPendingTags) {
     speech.Reading = true;
     speech.PendingTags = "x";
     type("Keep me", 4);
-    frame.CMono->setChecked(true);
-    QTest::mouseClick(frame.AddChar, Qt::LeftButton);
-    QTest::mouseClick(frame.PitchB, Qt::LeftButton);
+    child<QRadioButton>("CMono")->setChecked(true);
+    QTest::mouseClick(child<QPushButton>("AddChar"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("PitchB"), Qt::LeftButton);
     EXPECT_EQ(text(), "Keep me");
     EXPECT_EQ(speech.PendingTags, "x  \\Chr=Monotone\\   \\Pit=50\\ ");
     // Emphasis is not a voice setting: it goes into the message as usual.
-    QTest::mouseClick(frame.Emphasis, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Emphasis"), Qt::LeftButton);
     EXPECT_EQ(text(), "Keep \\Emp\\  me");
 }
 
 TEST_F(ComposerFrameTest, VariablesShowTheirParameterBoxesAndInsertWithThem) {
     auto select = [this](const QString& name) {
-        frame.Variables->setCurrentItem(frame.Variables->findItems(name, Qt::MatchExactly)[0]);
+        child<QListWidget>("Variables")
+            ->setCurrentItem(child<QListWidget>("Variables")->findItems(name, Qt::MatchExactly)[0]);
     };
-    ASSERT_EQ(frame.Variables->count(), 17);
-    frame.tools->setCurrentIndex(1);
-    EXPECT_FALSE(frame.TPara->isVisible());
+    ASSERT_EQ(child<QListWidget>("Variables")->count(), 17);
+    child<QTabWidget>("ComposerTools")->setCurrentIndex(1);
+    EXPECT_FALSE(child<QLineEdit>("TPara")->isVisible());
     select("EmailPlural");
-    EXPECT_TRUE(frame.TPara->isVisible() && frame.TPara2->isVisible());
-    EXPECT_FALSE(frame.BPara->isVisible());
-    EXPECT_EQ(frame.LPara->text(), "Singular && Plural:");
-    frame.TPara->setText("message");
-    frame.TPara2->setText("messages");
+    EXPECT_TRUE(child<QLineEdit>("TPara")->isVisible() && child<QLineEdit>("TPara2")->isVisible());
+    EXPECT_FALSE(child<QPushButton>("BPara")->isVisible());
+    EXPECT_EQ(child<QLabel>("LPara")->text(), "Singular && Plural:");
+    child<QLineEdit>("TPara")->setText("message");
+    child<QLineEdit>("TPara2")->setText("messages");
     type("You have ", 9);
-    QTest::mouseClick(frame.InsVar, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("InsVar"), Qt::LeftButton);
     EXPECT_EQ(text(), "You have {{$EmailPlural message,messages}}");
 
     select("Play");
-    EXPECT_TRUE(frame.BPara->isVisible());
-    EXPECT_FALSE(frame.TPara2->isVisible());
+    EXPECT_TRUE(child<QPushButton>("BPara")->isVisible());
+    EXPECT_FALSE(child<QLineEdit>("TPara2")->isVisible());
     QSignalSpy browse(&frame, &ComposerFrame::browseWaveClicked);
-    QTest::mouseClick(frame.BPara, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("BPara"), Qt::LeftButton);
     EXPECT_EQ(browse.count(), 1);
     select("DateNow");
-    EXPECT_FALSE(frame.LPara->isVisible() || frame.TPara->isVisible() || frame.BPara->isVisible());
+    EXPECT_FALSE(child<QLabel>("LPara")->isVisible() || child<QLineEdit>("TPara")->isVisible() ||
+                 child<QPushButton>("BPara")->isVisible());
 }
 
 TEST_F(ComposerFrameTest, TheScreenMapAndTheStaffWritePositionsAndNotes) {
-    frame.tools->setCurrentIndex(2);
-    QWidget* map = frame.Frame3;
+    child<QTabWidget>("ComposerTools")->setCurrentIndex(2);
+    QWidget* map = child<QWidget>("Frame3");
     type("", 0);
     QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(map->width() / 2, map->height() / 2));
     EXPECT_EQ(text(), " {{$start .5;.5}}");
@@ -124,36 +139,60 @@ TEST_F(ComposerFrameTest, TheScreenMapAndTheStaffWritePositionsAndNotes) {
     EXPECT_EQ(text(), " {{$start .5;.5}} {{$move 0;1}}");
 
     type("", 0);
-    QWidget* staff = frame.Staff;
+    QWidget* staff = child<QWidget>("Staff");
     const int base = int(0.9 * staff->height());
     QTest::mouseMove(staff, QPoint(40, base - 14 * 5));
-    EXPECT_EQ(frame.thenote->text(), "C4");
-    frame.period[5]->setChecked(true);
+    EXPECT_EQ(child<QPushButton>("thenote")->text(), "C4");
+    period(5)->setChecked(true);
     QSignalSpy sung(&frame, &ComposerFrame::notePreviewRequested);
     QTest::mouseClick(staff, Qt::RightButton, {}, QPoint(40, base - 14 * 5));
     ASSERT_EQ(sung.count(), 1);
     EXPECT_EQ(sung[0][0].toString(), "{{%C44}} lar");
     EXPECT_EQ(text(), "");
-    frame.sharps->setChecked(true);
+    child<QCheckBox>("sharps")->setChecked(true);
     QTest::mouseClick(staff, Qt::LeftButton, {}, QPoint(40, base - 15 * 5));
     EXPECT_EQ(text(), "{{%D#48}}");
 }
 
 TEST_F(ComposerFrameTest, TheSlidersKeepTheirRangesAndTheButtonsFollow) {
-    EXPECT_EQ(frame.SpeedB->text(), "50");
-    EXPECT_EQ(frame.PauseB->text(), "10");
-    EXPECT_EQ(frame.PitchB->text(), "50");
+    EXPECT_EQ(child<QPushButton>("SpeedB")->text(), "50");
+    EXPECT_EQ(child<QPushButton>("PauseB")->text(), "10");
+    EXPECT_EQ(child<QPushButton>("PitchB")->text(), "50");
     frame.setVoice(600, 30); // beyond the sliders' ends
-    EXPECT_EQ(frame.PitchB->text(), "400");
-    EXPECT_EQ(frame.SpeedB->text(), "50");
-    EXPECT_EQ(frame.Pause->maximum(), 2550);
-    EXPECT_EQ(frame.Pause->tickInterval(), 200);
+    EXPECT_EQ(child<QPushButton>("PitchB")->text(), "400");
+    EXPECT_EQ(child<QPushButton>("SpeedB")->text(), "50");
+    EXPECT_EQ(child<QSlider>("Pause")->maximum(), 2550);
+    EXPECT_EQ(child<QSlider>("Pause")->tickInterval(), 200);
 }
 
 TEST_F(ComposerFrameTest, ThePreviewShowsTheMessageWithoutItsCodes) {
     frame.setPreviewShown(true);
-    frame.SendText->setPlainText("Hi \\Spd=120\\there {{Wave}}Bob \\\\ ok");
-    EXPECT_EQ(frame.HidenCodes->toPlainText(), "Hi there Bob \\ ok");
+    child<QPlainTextEdit>("SendText")->setPlainText("Hi \\Spd=120\\there {{Wave}}Bob \\\\ ok");
+    EXPECT_EQ(child<QPlainTextEdit>("HidenCodes")->toPlainText(), "Hi there Bob \\ ok");
     frame.setPreviewShown(false);
     EXPECT_FALSE(frame.previewShown());
+}
+
+TEST_F(ComposerFrameTest, AReadingTakesOnTheVoiceTheSlidersShow) {
+    speech.Reading = true;
+    frame.applyVoiceToReading();
+    EXPECT_EQ(speech.PendingTags, ""); // all at their defaults: nothing to add
+    child<QSlider>("Speed")->setValue(120);
+    child<QSlider>("Pause")->setValue(300);
+    frame.applyVoiceToReading();
+    EXPECT_EQ(speech.PendingTags, "  \\Spd=120\\   \\Pau=300\\ ");
+    EXPECT_EQ(text(), "");
+}
+
+TEST_F(ComposerFrameTest, DisableLocksQuietAndBothReportTheirChanges) {
+    QSignalSpy noAction(&frame, &ComposerFrame::noActionToggled);
+    QSignalSpy quiet(&frame, &ComposerFrame::quietToggled);
+    frame.setNoAction(true);
+    EXPECT_FALSE(child<QCheckBox>("Quiet")->isEnabled());
+    child<QCheckBox>("NoAction")->click();
+    EXPECT_TRUE(child<QCheckBox>("Quiet")->isEnabled());
+    child<QCheckBox>("Quiet")->click();
+    EXPECT_EQ(noAction.count(), 2);
+    ASSERT_EQ(quiet.count(), 1);
+    EXPECT_TRUE(quiet[0][0].toBool());
 }

@@ -2,6 +2,8 @@
 
 #include "peer/AliasTable.h"
 #include "peer/Insertion.h"
+#include "peer/ui/ScreenMap.h"
+#include "peer/ui/Staff.h"
 #include "speech/Speaker.h"
 #include "state/SpeechState.h"
 
@@ -35,7 +37,7 @@ template <typename W> W* named(W* w, const char* name) {
 }
 
 // Reports where the mouse was released, so a history record can be reused.
-class HistoryBox : public QPlainTextEdit {
+class HistoryBox final : public QPlainTextEdit {
 public:
     HistoryBox(int box, ComposerFrame* frame) : box_(box), frame_(frame) {
         setReadOnly(true);
@@ -63,123 +65,6 @@ QGroupBox* group(const QString& title, const char* name = nullptr) {
 
 } // namespace
 
-// A small picture of the screen: a click says where a character starts, a
-// Shift-click where it moves to, as fractions of the screen.
-class ScreenMapWidget : public QWidget {
-public:
-    explicit ScreenMapWidget(ComposerFrame* frame) : frame_(frame) {
-        setObjectName(QStringLiteral("Frame3"));
-        setFixedSize(192, 120);
-        setCursor(Qt::CrossCursor);
-        setToolTip(QStringLiteral("Click: where the character starts; Shift+click: where it "
-                                  "moves to"));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        QLinearGradient sky(r.topLeft(), r.bottomLeft());
-        sky.setColorAt(0, QColor(0x3b, 0x6e, 0xa8));
-        sky.setColorAt(1, QColor(0x8f, 0xb8, 0xde));
-        p.setPen(QPen(palette().color(QPalette::Dark), 1));
-        p.setBrush(sky);
-        p.drawRect(r);
-        p.fillRect(QRectF(r.left(), r.bottom() - 8, r.width(), 8), QColor(40, 40, 48));
-        p.setPen(QPen(QColor(255, 255, 255, 90), 1, Qt::DotLine));
-        p.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
-        p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
-        if (marked_) {
-            p.setPen(QPen(Qt::white, 2));
-            p.setBrush(moved_ ? QColor(0xf0, 0xa0, 0x30) : QColor(0x40, 0xc0, 0x60));
-            p.drawEllipse(mark_, 5, 5);
-        }
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton)
-            return;
-        const QPointF at = event->position();
-        moved_ = event->modifiers() & Qt::ShiftModifier;
-        marked_ = true;
-        mark_ = at;
-        update();
-        frame_->insertPiece(screenBlock(at.x(), at.y(), width(), height(), moved_));
-    }
-
-private:
-    ComposerFrame* frame_;
-    bool marked_ = false;
-    bool moved_ = false;
-    QPointF mark_;
-};
-
-// A grand staff: the note under the mouse shows on the note button, a left
-// click writes it into the message and a right click sings it.
-class StaffWidget : public QWidget {
-public:
-    explicit StaffWidget(ComposerFrame* frame) : frame_(frame) {
-        setObjectName(QStringLiteral("Staff"));
-        setMouseTracking(true);
-        setMinimumSize(220, 150);
-        setFixedHeight(150);
-        setCursor(Qt::PointingHandCursor);
-        setToolTip(QStringLiteral("Click: write the note into the message; right-click: hear it"));
-    }
-
-protected:
-    double yOfStep(int step) const { return 0.9 * height() - step * staffStep(height()); }
-
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.fillRect(rect(), palette().color(QPalette::Base));
-        p.setPen(QPen(palette().color(QPalette::Text), 1));
-        // Bass lines G2 B2 D3 F3 A3, treble lines E4 G4 B4 D5 F5.
-        for (int step : {4, 6, 8, 10, 12, 16, 18, 20, 22, 24})
-            p.drawLine(QPointF(8, yOfStep(step)), QPointF(width() - 8, yOfStep(step)));
-        // Middle C's short ledger line.
-        const double mid = width() / 2.0;
-        p.drawLine(QPointF(mid - 12, yOfStep(14)), QPointF(mid + 12, yOfStep(14)));
-        p.drawLine(QPointF(8, yOfStep(4)), QPointF(8, yOfStep(24)));
-        if (hoverStep_ >= 0) {
-            p.setPen(Qt::NoPen);
-            p.setBrush(palette().color(QPalette::Highlight));
-            p.drawEllipse(QPointF(hoverX_, yOfStep(hoverStep_)), 6, 4.5);
-        }
-    }
-    void mouseMoveEvent(QMouseEvent* event) override {
-        const QString note =
-            staffNote(event->position().y(), height(), frame_->sharps->isChecked());
-        frame_->thenote->setText(note);
-        const int step = note.isEmpty() ? -1 : staffStepOf(note.at(0), note.back().digitValue());
-        if (step != hoverStep_ || event->position().x() != hoverX_) {
-            hoverStep_ = step;
-            hoverX_ = event->position().x();
-            update();
-        }
-    }
-    void leaveEvent(QEvent*) override {
-        hoverStep_ = -1;
-        update();
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        mouseMoveEvent(event);
-        const QString note = frame_->thenote->text();
-        if (note.isEmpty())
-            return;
-        if (event->button() == Qt::RightButton)
-            Q_EMIT frame_->notePreviewRequested(notePreview(note));
-        else if (event->button() == Qt::LeftButton)
-            frame_->thenote_Click();
-    }
-
-private:
-    ComposerFrame* frame_;
-    int hoverStep_ = -1;
-    double hoverX_ = 0;
-};
-
 ComposerFrame::ComposerFrame(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ComposerFrame"));
     auto* left = new QWidget;
@@ -200,139 +85,140 @@ ComposerFrame::ComposerFrame(QWidget* parent) : QWidget(parent) {
     outer->addWidget(split);
 
     // Keyboard order: recipients, then the message, then its buttons.
-    setTabOrder(Combo1, SendText);
+    setTabOrder(Combo1_, SendText_);
     Variables_Change();
 }
 
 QWidget* ComposerFrame::buildMessageFrame() {
-    Frame7 = group(QStringLiteral("Message To Send"), "Frame7");
-    Combo1 = named(new QComboBox, "Combo1");
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setToolTip(QStringLiteral("Aliases or addresses, separated by ; or ,"));
-    Combo2 = named(new QComboBox, "Combo2");
-    Combo2->setEditable(true);
-    Combo2->setInsertPolicy(QComboBox::NoInsert);
-    Combo2->setToolTip(QStringLiteral("The action played before the message"));
-    Combo3 = named(new QComboBox, "Combo3");
-    Combo3->setEditable(true);
-    Combo3->setInsertPolicy(QComboBox::NoInsert);
-    Combo3->setToolTip(QStringLiteral("The character who speaks the message"));
-    connect(Combo3, &QComboBox::textActivated, this, &ComposerFrame::characterChosen);
+    Frame7_ = group(QStringLiteral("Message To Send"), "Frame7");
+    Combo1_ = named(new QComboBox, "Combo1");
+    Combo1_->setEditable(true);
+    Combo1_->setInsertPolicy(QComboBox::NoInsert);
+    Combo1_->setToolTip(QStringLiteral("Aliases or addresses, separated by ; or ,"));
+    Combo2_ = named(new QComboBox, "Combo2");
+    Combo2_->setEditable(true);
+    Combo2_->setInsertPolicy(QComboBox::NoInsert);
+    Combo2_->setToolTip(QStringLiteral("The action played before the message"));
+    Combo3_ = named(new QComboBox, "Combo3");
+    Combo3_->setEditable(true);
+    Combo3_->setInsertPolicy(QComboBox::NoInsert);
+    Combo3_->setToolTip(QStringLiteral("The character who speaks the message"));
+    connect(Combo3_, &QComboBox::textActivated, this, &ComposerFrame::characterChosen);
 
-    Command1 = named(new QPushButton(QStringLiteral("With &Action:")), "Command1");
-    Command1->setToolTip(QStringLiteral("Write the chosen action into the message"));
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { insertPiece(actionBlock(Combo2->currentText())); });
-    Command2 = named(new QPushButton(QStringLiteral("With Character:")), "Command2");
-    Command2->setToolTip(QStringLiteral("Write a change to the chosen character into the message"));
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { insertPiece(characterBlock(Combo3->currentText())); });
+    Command1_ = named(new QPushButton(QStringLiteral("With &Action:")), "Command1");
+    Command1_->setToolTip(QStringLiteral("Write the chosen action into the message"));
+    connect(Command1_, &QPushButton::clicked, this,
+            [this] { insertPiece(actionBlock(Combo2_->currentText())); });
+    Command2_ = named(new QPushButton(QStringLiteral("With Character:")), "Command2");
+    Command2_->setToolTip(
+        QStringLiteral("Write a change to the chosen character into the message"));
+    connect(Command2_, &QPushButton::clicked, this,
+            [this] { insertPiece(characterBlock(Combo3_->currentText())); });
 
-    SendText = named(new QPlainTextEdit, "SendText");
-    SendText->setPlaceholderText(
+    SendText_ = named(new QPlainTextEdit, "SendText");
+    SendText_->setPlaceholderText(
         QStringLiteral("Type the message the character will say. The tools below add "
                        "voice changes, actions, variables, positions and notes."));
-    SendText->setMinimumHeight(80);
-    HidenCodes = named(new QPlainTextEdit, "HidenCodes");
-    HidenCodes->setReadOnly(true);
-    HidenCodes->setMaximumHeight(80);
-    HidenCodes->setPlaceholderText(QStringLiteral("What will be shown, without the codes"));
-    HidenCodes->hide();
-    connect(SendText, &QPlainTextEdit::textChanged, this, [this] {
-        if (HidenCodes->isVisibleTo(this))
+    SendText_->setMinimumHeight(80);
+    HidenCodes_ = named(new QPlainTextEdit, "HidenCodes");
+    HidenCodes_->setReadOnly(true);
+    HidenCodes_->setMaximumHeight(80);
+    HidenCodes_->setPlaceholderText(QStringLiteral("What will be shown, without the codes"));
+    HidenCodes_->hide();
+    connect(SendText_, &QPlainTextEdit::textChanged, this, [this] {
+        if (HidenCodes_->isVisibleTo(this))
             updatePreview();
     });
-    HideAtEnd = named(new QCheckBox(QStringLiteral("Hide at end")), "HideAtEnd");
-    HideAtEnd->setToolTip(QStringLiteral("The character leaves when it has finished"));
-    Sync = named(new QCheckBox(QStringLiteral("S&ync")), "Sync");
-    Sync->setToolTip(QStringLiteral("The recipient answers once the message has been spoken"));
+    HideAtEnd_ = named(new QCheckBox(QStringLiteral("Hide at end")), "HideAtEnd");
+    HideAtEnd_->setToolTip(QStringLiteral("The character leaves when it has finished"));
+    Sync_ = named(new QCheckBox(QStringLiteral("S&ync")), "Sync");
+    Sync_->setToolTip(QStringLiteral("The recipient answers once the message has been spoken"));
 
     auto* to = new QLabel(QStringLiteral("T&o:"));
-    to->setBuddy(Combo1);
+    to->setBuddy(Combo1_);
     auto* grid = new QGridLayout;
     auto* switches = new QHBoxLayout;
-    switches->addWidget(HideAtEnd);
-    switches->addWidget(Sync);
+    switches->addWidget(HideAtEnd_);
+    switches->addWidget(Sync_);
     switches->addStretch();
     grid->addWidget(to, 0, 0);
-    grid->addWidget(Combo1, 0, 1, 1, 2);
+    grid->addWidget(Combo1_, 0, 1, 1, 2);
     grid->addLayout(switches, 0, 3);
-    grid->addWidget(Command1, 1, 0);
-    grid->addWidget(Combo2, 1, 1);
-    grid->addWidget(Command2, 1, 2);
-    grid->addWidget(Combo3, 1, 3);
+    grid->addWidget(Command1_, 1, 0);
+    grid->addWidget(Combo2_, 1, 1);
+    grid->addWidget(Command2_, 1, 2);
+    grid->addWidget(Combo3_, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
-    SendButton = named(new QPushButton(QStringLiteral("&Send")), "Send");
-    SendButton->setDefault(true);
-    SendButton->setToolTip(QStringLiteral("Send the whole message to every recipient"));
-    SequenceButton = named(new QPushButton(QStringLiteral("S&equence")), "Sequential");
-    SequenceButton->setToolTip(QStringLiteral("Hand the words out to the recipients in turn"));
-    ParallelButton = named(new QPushButton(QStringLiteral("&Parallel")), "Parallel");
-    ParallelButton->setToolTip(QStringLiteral("All recipients speak each word together"));
-    TestButton = named(new QPushButton(QStringLiteral("&Test")), "Test");
-    TestButton->setToolTip(QStringLiteral("Hear the message here; nothing is sent"));
-    ScanButton = named(new QPushButton(QStringLiteral("S&can")), "ActiveCheck");
-    ScanButton->setToolTip(QStringLiteral("Ask every alias whether Gabblet runs there"));
-    connect(SendButton, &QPushButton::clicked, this, &ComposerFrame::sendClicked);
-    connect(SequenceButton, &QPushButton::clicked, this, &ComposerFrame::sequenceClicked);
-    connect(ParallelButton, &QPushButton::clicked, this, &ComposerFrame::parallelClicked);
-    connect(TestButton, &QPushButton::clicked, this, &ComposerFrame::testClicked);
-    connect(ScanButton, &QPushButton::clicked, this, &ComposerFrame::scanClicked);
+    SendButton_ = named(new QPushButton(QStringLiteral("&Send")), "Send");
+    SendButton_->setDefault(true);
+    SendButton_->setToolTip(QStringLiteral("Send the whole message to every recipient"));
+    SequenceButton_ = named(new QPushButton(QStringLiteral("S&equence")), "Sequential");
+    SequenceButton_->setToolTip(QStringLiteral("Hand the words out to the recipients in turn"));
+    ParallelButton_ = named(new QPushButton(QStringLiteral("&Parallel")), "Parallel");
+    ParallelButton_->setToolTip(QStringLiteral("All recipients speak each word together"));
+    TestButton_ = named(new QPushButton(QStringLiteral("&Test")), "Test");
+    TestButton_->setToolTip(QStringLiteral("Hear the message here; nothing is sent"));
+    ScanButton_ = named(new QPushButton(QStringLiteral("S&can")), "ActiveCheck");
+    ScanButton_->setToolTip(QStringLiteral("Ask every alias whether Gabblet runs there"));
+    connect(SendButton_, &QPushButton::clicked, this, &ComposerFrame::sendClicked);
+    connect(SequenceButton_, &QPushButton::clicked, this, &ComposerFrame::sequenceClicked);
+    connect(ParallelButton_, &QPushButton::clicked, this, &ComposerFrame::parallelClicked);
+    connect(TestButton_, &QPushButton::clicked, this, &ComposerFrame::testClicked);
+    connect(ScanButton_, &QPushButton::clicked, this, &ComposerFrame::scanClicked);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    for (QPushButton* b : {SendButton, SequenceButton, ParallelButton, TestButton, ScanButton})
+    for (QPushButton* b : {SendButton_, SequenceButton_, ParallelButton_, TestButton_, ScanButton_})
         bottom->addWidget(b);
-    auto* layout = new QVBoxLayout(Frame7);
+    auto* layout = new QVBoxLayout(Frame7_);
     layout->addLayout(grid);
-    layout->addWidget(SendText, 1);
-    layout->addWidget(HidenCodes);
+    layout->addWidget(SendText_, 1);
+    layout->addWidget(HidenCodes_);
     layout->addLayout(bottom);
-    return Frame7;
+    return Frame7_;
 }
 
 QWidget* ComposerFrame::buildTools() {
-    tools = named(new QTabWidget, "ComposerTools");
-    tools->addTab(buildVoicePage(), QStringLiteral("&Voice"));
-    tools->addTab(buildVariablesPage(), QStringLiteral("Variables"));
-    tools->addTab(buildScreenPage(), QStringLiteral("Screen and Notes"));
-    tools->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    return tools;
+    tools_ = named(new QTabWidget, "ComposerTools");
+    tools_->addTab(buildVoicePage(), QStringLiteral("&Voice"));
+    tools_->addTab(buildVariablesPage(), QStringLiteral("Variables"));
+    tools_->addTab(buildScreenPage(), QStringLiteral("Screen and Notes"));
+    tools_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    return tools_;
 }
 
 QWidget* ComposerFrame::buildVoicePage() {
     auto* page = new QWidget;
     auto* voice = group(QStringLiteral("Voice Character"));
-    CNorm = named(new QRadioButton(QStringLiteral("Normal")), "CNorm");
-    CMono = named(new QRadioButton(QStringLiteral("Monotone")), "CMono");
-    CWhisp = named(new QRadioButton(QStringLiteral("Whisper")), "CWhisp");
-    CNorm->setChecked(true);
-    AddChar = named(new QPushButton(QStringLiteral("Add it")), "AddChar");
-    connect(AddChar, &QPushButton::clicked, this, &ComposerFrame::AddChar_Click);
+    CNorm_ = named(new QRadioButton(QStringLiteral("Normal")), "CNorm");
+    CMono_ = named(new QRadioButton(QStringLiteral("Monotone")), "CMono");
+    CWhisp_ = named(new QRadioButton(QStringLiteral("Whisper")), "CWhisp");
+    CNorm_->setChecked(true);
+    AddChar_ = named(new QPushButton(QStringLiteral("Add it")), "AddChar");
+    connect(AddChar_, &QPushButton::clicked, this, &ComposerFrame::AddChar_Click);
     auto* voiceLayout = new QVBoxLayout(voice);
-    for (QWidget* w : std::initializer_list<QWidget*>{CNorm, CMono, CWhisp, AddChar})
+    for (QWidget* w : std::initializer_list<QWidget*>{CNorm_, CMono_, CWhisp_, AddChar_})
         voiceLayout->addWidget(w);
 
     auto* type = group(QStringLiteral("Content type"));
-    TypD = named(new QRadioButton(QStringLiteral("Default")), "TypD");
-    TypEM = named(new QRadioButton(QStringLiteral("Email")), "TypEM");
-    TypA = named(new QRadioButton(QStringLiteral("Address")), "TypA");
-    TypD->setChecked(true);
-    AddType = named(new QPushButton(QStringLiteral("Add it")), "AddType");
-    connect(AddType, &QPushButton::clicked, this, &ComposerFrame::AddType_Click);
+    TypD_ = named(new QRadioButton(QStringLiteral("Default")), "TypD");
+    TypEM_ = named(new QRadioButton(QStringLiteral("Email")), "TypEM");
+    TypA_ = named(new QRadioButton(QStringLiteral("Address")), "TypA");
+    TypD_->setChecked(true);
+    AddType_ = named(new QPushButton(QStringLiteral("Add it")), "AddType");
+    connect(AddType_, &QPushButton::clicked, this, &ComposerFrame::AddType_Click);
     auto* typeLayout = new QVBoxLayout(type);
-    for (QWidget* w : std::initializer_list<QWidget*>{TypD, TypEM, TypA, AddType})
+    for (QWidget* w : std::initializer_list<QWidget*>{TypD_, TypEM_, TypA_, AddType_})
         typeLayout->addWidget(w);
 
-    Emphasis = named(new QPushButton(QStringLiteral("Emphasis")), "Emphasis");
-    Emphasis->setToolTip(QStringLiteral("Stress the next word"));
-    connect(Emphasis, &QPushButton::clicked, this, [this] { insertPiece(emphasisTag()); });
-    Defaults = named(new QPushButton(QStringLiteral("Set &Defaults")), "Defaults");
-    Defaults->setToolTip(QStringLiteral("Back to the character's own speed, pitch and voice"));
-    connect(Defaults, &QPushButton::clicked, this, &ComposerFrame::Defaults_Click);
+    Emphasis_ = named(new QPushButton(QStringLiteral("Emphasis")), "Emphasis");
+    Emphasis_->setToolTip(QStringLiteral("Stress the next word"));
+    connect(Emphasis_, &QPushButton::clicked, this, [this] { insertPiece(emphasisTag()); });
+    Defaults_ = named(new QPushButton(QStringLiteral("Set &Defaults")), "Defaults");
+    Defaults_->setToolTip(QStringLiteral("Back to the character's own speed, pitch and voice"));
+    connect(Defaults_, &QPushButton::clicked, this, &ComposerFrame::Defaults_Click);
 
     auto* sliders = group(QStringLiteral("Voice settings"));
     auto* grid = new QGridLayout(sliders);
@@ -347,11 +233,11 @@ QWidget* ComposerFrame::buildVoicePage() {
         const char* tip;
     };
     const Row rows[] = {
-        {"Talk Speed", "Speed", "SpeedB", 50, 255, 20, &Speed, &SpeedB,
+        {"Talk Speed", "Speed", "SpeedB", 50, 255, 20, &Speed_, &SpeedB_,
          &ComposerFrame::SpeedB_Click, "Write this speed (words a minute) into the message"},
-        {"Pause length", "Pause", "PauseB", 10, 2550, 200, &Pause, &PauseB,
+        {"Pause length", "Pause", "PauseB", 10, 2550, 200, &Pause_, &PauseB_,
          &ComposerFrame::PauseB_Click, "Write a pause of this many milliseconds into the message"},
-        {"Pitch", "Pitch", "PitchB", 50, 400, 30, &Pitch, &PitchB, &ComposerFrame::PitchB_Click,
+        {"Pitch", "Pitch", "PitchB", 50, 400, 30, &Pitch_, &PitchB_, &ComposerFrame::PitchB_Click,
          "Write this pitch (Hz) into the message"},
     };
     int r = 0;
@@ -381,8 +267,8 @@ QWidget* ComposerFrame::buildVoicePage() {
     }
     grid->setColumnStretch(1, 1);
     auto* more = new QHBoxLayout;
-    more->addWidget(Emphasis);
-    more->addWidget(Defaults);
+    more->addWidget(Emphasis_);
+    more->addWidget(Defaults_);
     more->addStretch();
     grid->addLayout(more, r, 0, 1, 3);
 
@@ -396,37 +282,37 @@ QWidget* ComposerFrame::buildVoicePage() {
 QWidget* ComposerFrame::buildVariablesPage() {
     auto* page = group(QStringLiteral("Variables"), "VariablesFrame");
     page->setFlat(true);
-    Variables = named(new QListWidget, "Variables");
-    Variables->addItems(composerVariables());
-    Variables->setCurrentRow(0);
-    Variables->setMaximumHeight(130);
-    connect(Variables, &QListWidget::currentRowChanged, this, &ComposerFrame::Variables_Change);
-    connect(Variables, &QListWidget::itemDoubleClicked, this, &ComposerFrame::InsVar_Click);
-    LPara = named(new QLabel, "LPara");
-    TPara = named(new QLineEdit, "TPara");
-    TPara2 = named(new QLineEdit, "TPara2");
-    LPara->setBuddy(TPara);
-    BPara = named(new QPushButton(QStringLiteral("Browse")), "BPara");
-    connect(BPara, &QPushButton::clicked, this, &ComposerFrame::browseWaveClicked);
-    InsVar = named(new QPushButton(QStringLiteral("Insert Variable")), "InsVar");
-    connect(InsVar, &QPushButton::clicked, this, &ComposerFrame::InsVar_Click);
+    Variables_ = named(new QListWidget, "Variables");
+    Variables_->addItems(composerVariables());
+    Variables_->setCurrentRow(0);
+    Variables_->setMaximumHeight(130);
+    connect(Variables_, &QListWidget::currentRowChanged, this, &ComposerFrame::Variables_Change);
+    connect(Variables_, &QListWidget::itemDoubleClicked, this, &ComposerFrame::InsVar_Click);
+    LPara_ = named(new QLabel, "LPara");
+    TPara_ = named(new QLineEdit, "TPara");
+    TPara2_ = named(new QLineEdit, "TPara2");
+    LPara_->setBuddy(TPara_);
+    BPara_ = named(new QPushButton(QStringLiteral("Browse")), "BPara");
+    connect(BPara_, &QPushButton::clicked, this, &ComposerFrame::browseWaveClicked);
+    InsVar_ = named(new QPushButton(QStringLiteral("Insert Variable")), "InsVar");
+    connect(InsVar_, &QPushButton::clicked, this, &ComposerFrame::InsVar_Click);
     auto* hint = new QLabel(QStringLiteral(
         "A variable is replaced by its value when the message is spoken: the time, who sent "
         "it, a wave sound to play, or details of an e-mail in announcements."));
     hint->setWordWrap(true);
 
     auto* params = new QGridLayout;
-    params->addWidget(LPara, 0, 0, 1, 2);
-    params->addWidget(TPara, 1, 0);
-    params->addWidget(BPara, 1, 1);
-    params->addWidget(TPara2, 2, 0);
+    params->addWidget(LPara_, 0, 0, 1, 2);
+    params->addWidget(TPara_, 1, 0);
+    params->addWidget(BPara_, 1, 1);
+    params->addWidget(TPara2_, 2, 0);
     auto* right = new QVBoxLayout;
     right->addWidget(hint);
     right->addLayout(params);
     right->addStretch();
-    right->addWidget(InsVar, 0, Qt::AlignLeft);
+    right->addWidget(InsVar_, 0, Qt::AlignLeft);
     auto* layout = new QHBoxLayout(page);
-    layout->addWidget(Variables, 2);
+    layout->addWidget(Variables_, 2);
     layout->addLayout(right, 3);
     return page;
 }
@@ -434,39 +320,47 @@ QWidget* ComposerFrame::buildVariablesPage() {
 QWidget* ComposerFrame::buildScreenPage() {
     auto* page = new QWidget;
     auto* screen = group(QStringLiteral("Screen"));
-    Frame3 = new ScreenMapWidget(this);
+    Frame3_ = new ScreenMap;
+    connect(Frame3_, &ScreenMap::placeClicked, this,
+            [this](const QString& block) { insertPiece(block); });
     auto* hint =
         new QLabel(QStringLiteral("Left-click -> start_from\nShift-left-click -> move_to"));
     // The hint's two halves, one under the other.
     auto* screenLayout = new QVBoxLayout(screen);
-    screenLayout->addWidget(Frame3, 0, Qt::AlignHCenter);
+    screenLayout->addWidget(Frame3_, 0, Qt::AlignHCenter);
     screenLayout->addWidget(hint);
 
     auto* music = group(QStringLiteral("Notes"));
-    Staff = new StaffWidget(this);
-    sharps = named(new QCheckBox(QStringLiteral("Sharps?")), "sharps");
-    thenote = named(new QPushButton, "thenote");
-    thenote->setToolTip(QStringLiteral("The note under the mouse; click to write it"));
-    thenote->setMinimumWidth(thenote->fontMetrics().horizontalAdvance(QStringLiteral("C#6")) + 24);
-    connect(thenote, &QPushButton::clicked, this, &ComposerFrame::thenote_Click);
+    Staff_ = new Staff;
+    sharps_ = named(new QCheckBox(QStringLiteral("Sharps?")), "sharps");
+    thenote_ = named(new QPushButton, "thenote");
+    thenote_->setToolTip(QStringLiteral("The note under the mouse; click to write it"));
+    thenote_->setMinimumWidth(thenote_->fontMetrics().horizontalAdvance(QStringLiteral("C#6")) +
+                              24);
+    connect(thenote_, &QPushButton::clicked, this, &ComposerFrame::thenote_Click);
+    connect(sharps_, &QCheckBox::toggled, Staff_, &Staff::setSharps);
+    connect(Staff_, &Staff::noteHovered, thenote_, &QPushButton::setText);
+    connect(Staff_, &Staff::noteClicked, this, &ComposerFrame::thenote_Click);
+    connect(Staff_, &Staff::noteRightClicked, this,
+            [this](const QString& note) { Q_EMIT notePreviewRequested(notePreview(note)); });
     auto* periods = new QHBoxLayout;
     auto* lengths = new QLabel(QStringLiteral("Length:"));
     periods->addWidget(lengths);
     for (const char* caption : {"1", "2", "3", "4", "6", "8"}) {
         auto* option = named(new QRadioButton(QLatin1String(caption)), "period");
-        option->setProperty("index", int(period.size()));
-        period << option;
+        option->setProperty("index", int(period_.size()));
+        period_ << option;
         periods->addWidget(option);
     }
-    period[3]->setChecked(true);
+    period_[3]->setChecked(true);
     periods->addStretch();
     auto* noteRow = new QHBoxLayout;
     noteRow->addWidget(new QLabel(QStringLiteral("Note:")));
-    noteRow->addWidget(thenote);
-    noteRow->addWidget(sharps);
+    noteRow->addWidget(thenote_);
+    noteRow->addWidget(sharps_);
     noteRow->addStretch();
     auto* musicLayout = new QVBoxLayout(music);
-    musicLayout->addWidget(Staff, 1);
+    musicLayout->addWidget(Staff_, 1);
     auto* controls = new QVBoxLayout;
     controls->addLayout(noteRow);
     controls->addLayout(periods);
@@ -479,45 +373,47 @@ QWidget* ComposerFrame::buildScreenPage() {
 }
 
 QWidget* ComposerFrame::buildRightColumn() {
-    histories = named(new QTabWidget, "Histories");
+    histories_ = named(new QTabWidget, "Histories");
     for (int i = 0; i < 2; ++i) {
-        MesRec[i] = new HistoryBox(i, this);
-        MesRec[i]->setObjectName(QStringLiteral("MesRec%1").arg(i));
-        MesRec[i]->setToolTip(QStringLiteral("Click a message to reuse it"));
+        MesRec_[i] = new HistoryBox(i, this);
+        MesRec_[i]->setObjectName(QStringLiteral("MesRec%1").arg(i));
+        MesRec_[i]->setToolTip(QStringLiteral("Click a message to reuse it"));
     }
-    histories->addTab(MesRec[0], QStringLiteral("Received"));
-    histories->addTab(MesRec[1], QStringLiteral("Sent"));
-    List1 = named(new QListWidget, "List1");
-    List1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    histories->addTab(List1, QStringLiteral("Scan"));
+    histories_->addTab(MesRec_[0], QStringLiteral("Received"));
+    histories_->addTab(MesRec_[1], QStringLiteral("Sent"));
+    List1_ = named(new QListWidget, "List1");
+    List1_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    histories_->addTab(List1_, QStringLiteral("Scan"));
 
-    Frame8 = group(QStringLiteral("Global Cmds"), "Frame8");
-    NoAction = named(new QCheckBox(QStringLiteral("&Disable")), "NoAction");
-    NoAction->setToolTip(QStringLiteral("Messages that arrive are not spoken"));
-    Quiet = named(new QCheckBox(QStringLiteral("&Quiet")), "Quiet");
-    Quiet->setToolTip(QStringLiteral("Messages that arrive are spoken very quietly"));
-    connect(NoAction, &QCheckBox::toggled, this, [this](bool on) { Quiet->setEnabled(!on); });
-    ReadClip = named(new QPushButton(QStringLiteral("&Read Clipboard")), "ReadClip");
-    ReadClip->setToolTip(
+    Frame8_ = group(QStringLiteral("Global Cmds"), "Frame8");
+    NoAction_ = named(new QCheckBox(QStringLiteral("&Disable")), "NoAction");
+    NoAction_->setToolTip(QStringLiteral("Messages that arrive are not spoken"));
+    Quiet_ = named(new QCheckBox(QStringLiteral("&Quiet")), "Quiet");
+    Quiet_->setToolTip(QStringLiteral("Messages that arrive are spoken very quietly"));
+    connect(NoAction_, &QCheckBox::toggled, this, [this](bool on) { Quiet_->setEnabled(!on); });
+    connect(NoAction_, &QCheckBox::toggled, this, &ComposerFrame::noActionToggled);
+    connect(Quiet_, &QCheckBox::toggled, this, &ComposerFrame::quietToggled);
+    ReadClip_ = named(new QPushButton(QStringLiteral("&Read Clipboard")), "ReadClip");
+    ReadClip_->setToolTip(
         QStringLiteral("Read the clipboard aloud. You can also drop text or a text file here."));
-    connect(ReadClip, &QPushButton::clicked, this, &ComposerFrame::readClipboardClicked);
-    StopButton = named(new QPushButton(QStringLiteral("Stop")), "StopAll");
-    StopButton->setToolTip(QStringLiteral("Stop speaking (Esc)"));
-    connect(StopButton, &QPushButton::clicked, this, &ComposerFrame::stopClicked);
-    auto* global = new QVBoxLayout(Frame8);
+    connect(ReadClip_, &QPushButton::clicked, this, &ComposerFrame::readClipboardClicked);
+    StopButton_ = named(new QPushButton(QStringLiteral("Stop")), "StopAll");
+    StopButton_->setToolTip(QStringLiteral("Stop speaking (Esc)"));
+    connect(StopButton_, &QPushButton::clicked, this, &ComposerFrame::stopClicked);
+    auto* global = new QVBoxLayout(Frame8_);
     auto* boxes = new QHBoxLayout;
-    boxes->addWidget(NoAction);
-    boxes->addWidget(Quiet);
+    boxes->addWidget(NoAction_);
+    boxes->addWidget(Quiet_);
     boxes->addStretch();
     global->addLayout(boxes);
-    global->addWidget(ReadClip);
-    global->addWidget(StopButton);
+    global->addWidget(ReadClip_);
+    global->addWidget(StopButton_);
 
     auto* right = new QWidget;
     auto* layout = new QVBoxLayout(right);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(histories, 1);
-    layout->addWidget(Frame8);
+    layout->addWidget(histories_, 1);
+    layout->addWidget(Frame8_);
     return right;
 }
 
@@ -527,129 +423,233 @@ void ComposerFrame::insertPiece(const QString& piece, bool voicePiece) {
         return;
     }
     const Insertion at =
-        insertAtCaret(SendText->toPlainText(), SendText->textCursor().position(), piece);
+        insertAtCaret(SendText_->toPlainText(), SendText_->textCursor().position(), piece);
     // Through the cursor, so the insertion can be undone like typing.
-    QTextCursor cursor = SendText->textCursor();
+    QTextCursor cursor = SendText_->textCursor();
     cursor.clearSelection();
     cursor.setPosition(int(at.caret - piece.size()));
     cursor.insertText(piece);
-    SendText->setTextCursor(cursor);
-    SendText->setFocus();
+    SendText_->setTextCursor(cursor);
+    SendText_->setFocus();
 }
 
 void ComposerFrame::AddChar_Click() {
-    const VoiceCharacter c = CMono->isChecked()    ? VoiceCharacter::Monotone
-                             : CWhisp->isChecked() ? VoiceCharacter::Whisper
-                                                   : VoiceCharacter::Normal;
+    const VoiceCharacter c = CMono_->isChecked()    ? VoiceCharacter::Monotone
+                             : CWhisp_->isChecked() ? VoiceCharacter::Whisper
+                                                    : VoiceCharacter::Normal;
     insertPiece(voiceCharacterTag(c), true);
 }
 
 void ComposerFrame::AddType_Click() {
-    const ContentType t = TypA->isChecked()    ? ContentType::Address
-                          : TypEM->isChecked() ? ContentType::Email
-                                               : ContentType::Default;
+    const ContentType t = TypA_->isChecked()    ? ContentType::Address
+                          : TypEM_->isChecked() ? ContentType::Email
+                                                : ContentType::Default;
     insertPiece(contentTypeTag(t), true);
 }
 
 void ComposerFrame::SpeedB_Click() {
-    insertPiece(speedTag(SpeedB->text()), true);
+    insertPiece(speedTag(SpeedB_->text()), true);
 }
 void ComposerFrame::PauseB_Click() {
-    insertPiece(pauseTag(PauseB->text()), true);
+    insertPiece(pauseTag(PauseB_->text()), true);
 }
 void ComposerFrame::PitchB_Click() {
-    insertPiece(pitchTag(PitchB->text()), true);
+    insertPiece(pitchTag(PitchB_->text()), true);
 }
 void ComposerFrame::Defaults_Click() {
     insertPiece(defaultsTag(), true);
 }
 
 void ComposerFrame::InsVar_Click() {
-    const QListWidgetItem* item = Variables->currentItem();
+    const QListWidgetItem* item = Variables_->currentItem();
     if (!item)
         return;
-    insertPiece(variableBlock(item->text(), TPara->text(), TPara2->text()));
+    insertPiece(variableBlock(item->text(), TPara_->text(), TPara2_->text()));
 }
 
 QString ComposerFrame::periodCaption() const {
-    for (const QRadioButton* option : period)
+    for (const QRadioButton* option : period_)
         if (option->isChecked())
             return option->text();
     return QStringLiteral("4");
 }
 
 void ComposerFrame::thenote_Click() {
-    if (!thenote->text().isEmpty())
-        insertPiece(noteBlock(thenote->text(), periodCaption()));
+    if (!thenote_->text().isEmpty())
+        insertPiece(noteBlock(thenote_->text(), periodCaption()));
 }
 
 void ComposerFrame::Variables_Change() {
-    const QListWidgetItem* item = Variables->currentItem();
+    const QListWidgetItem* item = Variables_->currentItem();
     const VariableParameters p = variableParameters(item ? item->text() : QString());
-    LPara->setText(p.caption);
-    LPara->setVisible(p.label);
-    TPara->setVisible(p.first);
-    TPara2->setVisible(p.second);
-    BPara->setVisible(p.browse);
-    TPara->setPlaceholderText(p.second ? QStringLiteral("message") : QStringLiteral("sound.wav"));
-    TPara2->setPlaceholderText(QStringLiteral("messages"));
+    LPara_->setText(p.caption);
+    LPara_->setVisible(p.label);
+    TPara_->setVisible(p.first);
+    TPara2_->setVisible(p.second);
+    BPara_->setVisible(p.browse);
+    TPara_->setPlaceholderText(p.second ? QStringLiteral("message") : QStringLiteral("sound.wav"));
+    TPara2_->setPlaceholderText(QStringLiteral("messages"));
 }
 
 void ComposerFrame::updatePreview() {
-    HidenCodes->setPlainText(RemoveBlocks(DisplayText(SendText->toPlainText())));
+    HidenCodes_->setPlainText(RemoveBlocks(DisplayText(SendText_->toPlainText())));
 }
 
 void ComposerFrame::setPreviewShown(bool shown) {
     if (shown)
         updatePreview();
-    HidenCodes->setVisible(shown);
+    HidenCodes_->setVisible(shown);
 }
 
 bool ComposerFrame::previewShown() const {
-    return HidenCodes->isVisibleTo(this);
+    return HidenCodes_->isVisibleTo(this);
 }
 
 ComposerInput ComposerFrame::input() const {
     ComposerInput in;
-    in.to = Combo1->currentText();
+    in.to = Combo1_->currentText();
     // A chosen list entry carries its address; typed text is resolved later.
-    const int i = Combo1->currentIndex();
-    if (i >= 0 && Combo1->itemText(i) == in.to)
-        in.toAddress = Combo1->itemData(i).toString();
-    in.action = Combo2->currentText();
-    in.character = Combo3->currentText();
-    in.text = SendText->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    in.hideAtEnd = HideAtEnd->isChecked();
-    in.sync = Sync->isChecked();
+    const int i = Combo1_->currentIndex();
+    if (i >= 0 && Combo1_->itemText(i) == in.to)
+        in.toAddress = Combo1_->itemData(i).toString();
+    in.action = Combo2_->currentText();
+    in.character = Combo3_->currentText();
+    in.text = SendText_->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    in.hideAtEnd = HideAtEnd_->isChecked();
+    in.sync = Sync_->isChecked();
     return in;
 }
 
 void ComposerFrame::refreshAliases(const AliasTable& aliases) {
-    const QString typed = Combo1->currentText();
-    Combo1->clear();
+    const QString typed = Combo1_->currentText();
+    Combo1_->clear();
     for (qsizetype i = 0; i < aliases.count(); ++i)
-        Combo1->addItem(aliases.name(i).trimmed(), aliases.address(i));
-    Combo1->setCurrentText(typed);
+        Combo1_->addItem(aliases.name(i).trimmed(), aliases.address(i));
+    Combo1_->setCurrentText(typed);
 }
 
 void ComposerFrame::setCharacters(const QStringList& names) {
-    Combo3->clear();
-    Combo3->addItems(names);
+    Combo3_->clear();
+    Combo3_->addItems(names);
 }
 
 void ComposerFrame::setActions(const QStringList& names) {
-    Combo2->clear();
-    Combo2->addItems(names);
-    Combo2->setCurrentText(QString());
+    Combo2_->clear();
+    Combo2_->addItems(names);
+    Combo2_->setCurrentText(QString());
 }
 
 void ComposerFrame::setVoice(int pitch, int speed) {
-    Pitch->setValue(pitch);
-    Speed->setValue(speed);
+    Pitch_->setValue(pitch);
+    Speed_->setValue(speed);
 }
 
 void ComposerFrame::clearText() {
-    SendText->clear();
+    SendText_->clear();
+}
+
+QString ComposerFrame::text() const {
+    return SendText_->toPlainText();
+}
+
+void ComposerFrame::setText(const QString& text) {
+    SendText_->setPlainText(text);
+}
+
+void ComposerFrame::runTextCommand(TextCommand command) {
+    switch (command) {
+    case TextCommand::Clear:
+        SendText_->clear();
+        break;
+    case TextCommand::Cut:
+        SendText_->cut();
+        break;
+    case TextCommand::Copy:
+        SendText_->copy();
+        break;
+    case TextCommand::Paste:
+        SendText_->paste();
+        break;
+    case TextCommand::SelectAll:
+        SendText_->selectAll();
+        break;
+    }
+    SendText_->setFocus();
+}
+
+void ComposerFrame::reuse(const QString& recipient, const QString& character, const QString& body,
+                          bool hideAtEnd) {
+    Combo1_->setCurrentText(recipient);
+    Combo3_->setCurrentText(character);
+    SendText_->setPlainText(body);
+    HideAtEnd_->setChecked(hideAtEnd);
+}
+
+QString ComposerFrame::character() const {
+    return Combo3_->currentText();
+}
+
+void ComposerFrame::selectFirstRecipient() {
+    if (Combo1_->count() > 0)
+        Combo1_->setCurrentIndex(0);
+}
+
+void ComposerFrame::setWaveFile(const QString& path) {
+    TPara_->setText(path);
+}
+
+void ComposerFrame::setNoAction(bool on) {
+    NoAction_->setChecked(on);
+    Quiet_->setEnabled(!on);
+}
+
+void ComposerFrame::setQuiet(bool on) {
+    Quiet_->setChecked(on);
+}
+
+QString ComposerFrame::historyText(int box) const {
+    return MesRec_[box]->toPlainText();
+}
+
+void ComposerFrame::appendHistory(int box, const QString& text) {
+    QPlainTextEdit* view = MesRec_[box];
+    QTextCursor end(view->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    view->moveCursor(QTextCursor::End);
+}
+
+void ComposerFrame::clearHistory(int box) {
+    MesRec_[box]->clear();
+}
+
+void ComposerFrame::clearScan() {
+    List1_->clear();
+}
+
+void ComposerFrame::addScanLine(const QString& line) {
+    List1_->addItem(line);
+}
+
+void ComposerFrame::showScan() {
+    histories_->setCurrentWidget(List1_);
+}
+
+void ComposerFrame::setReadingAvailable(bool available) {
+    ReadClip_->setEnabled(available);
+}
+
+void ComposerFrame::applyVoiceToReading() {
+    if (SpeedB_->text() != QLatin1String("50"))
+        SpeedB_Click();
+    if (PitchB_->text() != QLatin1String("50"))
+        PitchB_Click();
+    if (PauseB_->text() != QLatin1String("10"))
+        PauseB_Click();
+}
+
+QList<QWidget*> ComposerFrame::dropTargets() const {
+    return {SendText_, Frame7_, Frame8_};
 }
 
 } // namespace gabblet

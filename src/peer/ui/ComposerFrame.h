@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -20,99 +19,80 @@ class QTabWidget;
 namespace gabblet {
 
 class AliasTable;
+class ScreenMap;
+class Staff;
 struct SpeechState;
 
 // The Message tab: the "Message To Send" frame, the markup tools that write
 // tags, blocks and variables into the message, the two histories with the
-// scan list, and the global commands. The controls only; the sender and the
-// reader do the work.
-class ComposerFrame : public QWidget {
+// scan list, and the global commands. It shows and collects; the sender and
+// the reader do the work. Callers speak to it in terms of the message, the
+// histories and the switches; its controls are reached by object name only
+// (scripts and tests).
+class ComposerFrame final : public QWidget {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ComposerFrame)
 public:
+    enum class TextCommand { Clear, Cut, Copy, Paste, SelectAll };
+
     explicit ComposerFrame(QWidget* parent = nullptr);
 
     // While text is read aloud, the voice controls add to the reading's
     // pending tags instead of the message.
     void setSpeechState(SpeechState* state) { speech_ = state; }
 
+    // The message: what a button sends (recipients, action, character,
+    // text with CR LF breaks, Hide at end, Sync).
     ComposerInput input() const;
-    void refreshAliases(const AliasTable& aliases);
-    void setCharacters(const QStringList& names);
-    void setActions(const QStringList& names);
-    // A character was chosen: its own pitch and speed go to the sliders.
-    void setVoice(int pitch, int speed);
+    // The text as the box holds it ("\n" breaks).
+    QString text() const;
+    void setText(const QString& text);
     void clearText();
-    // The preview of the message without its codes.
-    void setPreviewShown(bool shown);
-    bool previewShown() const;
-
+    // An Edit menu command on the message box.
+    void runTextCommand(TextCommand command);
+    // A history record put back into the composer.
+    void reuse(const QString& recipient, const QString& character, const QString& body,
+               bool hideAtEnd);
+    // The chosen character (what a note is sung with).
+    QString character() const;
     // Puts a piece in at the caret (moved out of any tag first). A voice
     // piece goes to the pending tags while a reading runs.
     void insertPiece(const QString& piece, bool voicePiece = false);
 
-    // The buttons' commands, also run by the reader (the slider buttons).
-    void AddChar_Click();
-    void AddType_Click();
-    void SpeedB_Click();
-    void PauseB_Click();
-    void PitchB_Click();
-    void Defaults_Click();
-    void InsVar_Click();
-    void thenote_Click();
-    void Variables_Change();
+    // What the lists offer.
+    void refreshAliases(const AliasTable& aliases);
+    void selectFirstRecipient();
+    void setCharacters(const QStringList& names);
+    void setActions(const QStringList& names);
+    // A character was chosen: its own pitch and speed go to the sliders.
+    void setVoice(int pitch, int speed);
+    // The file the Play variable will name.
+    void setWaveFile(const QString& path);
 
-    QComboBox* Combo1 = nullptr;
-    QComboBox* Combo2 = nullptr;
-    QComboBox* Combo3 = nullptr;
-    QPlainTextEdit* SendText = nullptr;
-    QPlainTextEdit* HidenCodes = nullptr;
-    QCheckBox* HideAtEnd = nullptr;
-    QCheckBox* Sync = nullptr;
-    QCheckBox* NoAction = nullptr;
-    QCheckBox* Quiet = nullptr;
-    QPushButton* SendButton = nullptr;
-    QPushButton* SequenceButton = nullptr;
-    QPushButton* ParallelButton = nullptr;
-    QPushButton* TestButton = nullptr;
-    QPushButton* ScanButton = nullptr;
-    QPushButton* ReadClip = nullptr;
-    QPushButton* StopButton = nullptr;
-    QPlainTextEdit* MesRec[2] = {nullptr, nullptr};
-    QListWidget* List1 = nullptr;
-    QTabWidget* histories = nullptr;
-    QTabWidget* tools = nullptr;
-    QGroupBox* Frame7 = nullptr;
-    QGroupBox* Frame8 = nullptr;
+    // The Disable and Quiet boxes (Quiet cannot change while Disable is on).
+    void setNoAction(bool on);
+    void setQuiet(bool on);
 
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QRadioButton* CNorm = nullptr;
-    QRadioButton* CMono = nullptr;
-    QRadioButton* CWhisp = nullptr;
-    QPushButton* AddChar = nullptr;
-    QRadioButton* TypD = nullptr;
-    QRadioButton* TypEM = nullptr;
-    QRadioButton* TypA = nullptr;
-    QPushButton* AddType = nullptr;
-    QPushButton* Emphasis = nullptr;
-    QPushButton* Defaults = nullptr;
-    QSlider* Speed = nullptr;
-    QSlider* Pause = nullptr;
-    QSlider* Pitch = nullptr;
-    QPushButton* SpeedB = nullptr;
-    QPushButton* PauseB = nullptr;
-    QPushButton* PitchB = nullptr;
-    QListWidget* Variables = nullptr;
-    QLabel* LPara = nullptr;
-    QLineEdit* TPara = nullptr;
-    QLineEdit* TPara2 = nullptr;
-    QPushButton* BPara = nullptr;
-    QPushButton* InsVar = nullptr;
-    QWidget* Frame3 = nullptr;
-    QWidget* Staff = nullptr;
-    QCheckBox* sharps = nullptr;
-    QPushButton* thenote = nullptr;
-    QList<QRadioButton*> period;
+    // The histories (0: received, 1: sent) and the scan list.
+    QString historyText(int box) const;
+    void appendHistory(int box, const QString& text);
+    void clearHistory(int box);
+    void clearScan();
+    void addScanLine(const QString& line);
+    void showScan();
+
+    // Reading aloud: the button is offered while no reading runs.
+    void setReadingAvailable(bool available);
+    // Writes the speed, pitch and pause the sliders show, where they differ
+    // from the defaults, so that a reading takes them on.
+    void applyVoiceToReading();
+
+    // The preview of the message without its codes.
+    void setPreviewShown(bool shown);
+    bool previewShown() const;
+
+    // The boxes that read dropped text and files aloud instead of taking them in.
+    QList<QWidget*> dropTargets() const;
 
 Q_SIGNALS:
     void sendClicked();
@@ -123,6 +103,8 @@ Q_SIGNALS:
     void readClipboardClicked();
     void stopClicked();
     void characterChosen(const QString& name);
+    void noActionToggled(bool on);
+    void quietToggled(bool on);
     // The mouse was released in a history box at this caret position.
     void historyClicked(int box, int caret);
     // The Browse button of the Play variable.
@@ -140,9 +122,70 @@ private:
     void updatePreview();
     QString periodCaption() const;
 
+    void AddChar_Click();
+    void AddType_Click();
+    void SpeedB_Click();
+    void PauseB_Click();
+    void PitchB_Click();
+    void Defaults_Click();
+    void InsVar_Click();
+    void thenote_Click();
+    void Variables_Change();
+
     SpeechState* speech_ = nullptr;
-    friend class StaffWidget;
-    friend class ScreenMapWidget;
+
+    QComboBox* Combo1_ = nullptr;
+    QComboBox* Combo2_ = nullptr;
+    QComboBox* Combo3_ = nullptr;
+    QPlainTextEdit* SendText_ = nullptr;
+    QPlainTextEdit* HidenCodes_ = nullptr;
+    QCheckBox* HideAtEnd_ = nullptr;
+    QCheckBox* Sync_ = nullptr;
+    QCheckBox* NoAction_ = nullptr;
+    QCheckBox* Quiet_ = nullptr;
+    QPushButton* SendButton_ = nullptr;
+    QPushButton* SequenceButton_ = nullptr;
+    QPushButton* ParallelButton_ = nullptr;
+    QPushButton* TestButton_ = nullptr;
+    QPushButton* ScanButton_ = nullptr;
+    QPushButton* ReadClip_ = nullptr;
+    QPushButton* StopButton_ = nullptr;
+    QPlainTextEdit* MesRec_[2] = {nullptr, nullptr};
+    QListWidget* List1_ = nullptr;
+    QTabWidget* histories_ = nullptr;
+    QTabWidget* tools_ = nullptr;
+    QGroupBox* Frame7_ = nullptr;
+    QGroupBox* Frame8_ = nullptr;
+
+    QPushButton* Command1_ = nullptr;
+    QPushButton* Command2_ = nullptr;
+    QRadioButton* CNorm_ = nullptr;
+    QRadioButton* CMono_ = nullptr;
+    QRadioButton* CWhisp_ = nullptr;
+    QPushButton* AddChar_ = nullptr;
+    QRadioButton* TypD_ = nullptr;
+    QRadioButton* TypEM_ = nullptr;
+    QRadioButton* TypA_ = nullptr;
+    QPushButton* AddType_ = nullptr;
+    QPushButton* Emphasis_ = nullptr;
+    QPushButton* Defaults_ = nullptr;
+    QSlider* Speed_ = nullptr;
+    QSlider* Pause_ = nullptr;
+    QSlider* Pitch_ = nullptr;
+    QPushButton* SpeedB_ = nullptr;
+    QPushButton* PauseB_ = nullptr;
+    QPushButton* PitchB_ = nullptr;
+    QListWidget* Variables_ = nullptr;
+    QLabel* LPara_ = nullptr;
+    QLineEdit* TPara_ = nullptr;
+    QLineEdit* TPara2_ = nullptr;
+    QPushButton* BPara_ = nullptr;
+    QPushButton* InsVar_ = nullptr;
+    ScreenMap* Frame3_ = nullptr;
+    Staff* Staff_ = nullptr;
+    QCheckBox* sharps_ = nullptr;
+    QPushButton* thenote_ = nullptr;
+    QList<QRadioButton*> period_;
 };
 
 } // namespace gabblet
