@@ -337,6 +337,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::closeByProgram() {
+    closingByProgram_ = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closingByProgram_) {
         event->accept();

@@ -17,8 +17,9 @@ class StatusLog;
 // The main window: a tab strip holding the composer, the inbox, the outbox and
 // the status box, the menus and the tray icon. It only shows things and
 // reports what the user did; the controller decides.
-class MainWindow : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
 public:
     explicit MainWindow(StatusLog& status);
 
@@ -49,6 +50,8 @@ public:
     void ResetTitle();
     // Drops of text or files on this widget are read aloud.
     void acceptDropsOn(QWidget* widget);
+    // Closes the window for good (the shutdown); the close button only asks.
+    void closeByProgram();
 
 Q_SIGNALS:
     void exitRequested();       // File > Exit
@@ -88,8 +91,6 @@ private:
     QAction* setDisable_ = nullptr;
     QAction* setQuiet_ = nullptr;
     bool closingByProgram_ = false;
-
-    friend class AppController;
 };
 
 } // namespace gabblet

@@ -1,10 +1,11 @@
-// The main window's menu commands: the message body's file and edit
-// commands, reading aloud, stopping, help, about and updating.
+#include "MenuCommands.h"
+
+#include "app/AppOptions.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/SpeechServices.h"
-#include "app/Startup.h"
 #include "options/AboutBox.h"
+#include "peer/ui/AliasWindow.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
@@ -35,8 +36,19 @@ namespace {
 const QString kTextFilter = QStringLiteral("Text (*.txt)|*.txt|All Files (*.*)|*.*");
 } // namespace
 
-void AppController::linkCommands() {
-    MainWindow& w = *window_;
+MenuCommands::MenuCommands(AppState& state, Prompt& prompt, const AppOptions& options,
+                           MainWindow& window, ComposerFrame& composer, SpeechServices& speech)
+    : state_(state), prompt_(prompt), options_(options), window_(window), composer_(composer),
+      speech_(speech) {
+    linkCommands();
+    linkReading();
+}
+
+// The reader refers to the speech services, which outlive it.
+MenuCommands::~MenuCommands() = default;
+
+void MenuCommands::linkCommands() {
+    MainWindow& w = window_;
     auto on = [this, &w](const char* name, auto&& slot) {
         connect(w.command(name), &QAction::triggered, this, slot);
     };
@@ -50,46 +62,50 @@ void AppController::linkCommands() {
     on("About", [this] { About(); });
     on("DoUpdate", [this] { DoUpdate(); });
     auto edit = [this, &w](const char* name, ComposerFrame::TextCommand command) {
-        connect(w.command(name), &QAction::triggered, composer_,
-                [this, command] { composer_->runTextCommand(command); });
+        connect(w.command(name), &QAction::triggered, &composer_,
+                [this, command] { composer_.runTextCommand(command); });
     };
     edit("MClear", ComposerFrame::TextCommand::Clear);
     edit("MCut", ComposerFrame::TextCommand::Cut);
     edit("MCopy", ComposerFrame::TextCommand::Copy);
     edit("MPaste", ComposerFrame::TextCommand::Paste);
     edit("MSelectAll", ComposerFrame::TextCommand::SelectAll);
-    connect(composer_, &ComposerFrame::readClipboardClicked, this, &AppController::ReadClipboard);
-    connect(composer_, &ComposerFrame::stopClicked, this, &AppController::StopAll);
+    connect(&composer_, &ComposerFrame::readClipboardClicked, this, &MenuCommands::ReadClipboard);
+    connect(&composer_, &ComposerFrame::stopClicked, this, &MenuCommands::StopAll);
+    connect(&w, &MainWindow::aliasesRequested, this, &MenuCommands::DoAlias);
     // Drops anywhere on the window, and on the boxes that would otherwise
     // take the text in, are read aloud.
     w.acceptDropsOn(&w);
-    for (QWidget* target : composer_->dropTargets())
+    for (QWidget* target : composer_.dropTargets())
         w.acceptDropsOn(target);
 }
 
-// Reading needs the speech services, which exist from the settings on.
-void AppController::linkReading() {
-    reader_ = std::make_unique<Reader>(state_.settings, state_.speech, speech_->speaker,
-                                       speech_->host, speech_->none, prompt_);
-    ComposerFrame* c = composer_;
-    reader_->applyComposerVoice = [c] { c->applyVoiceToReading(); };
+void MenuCommands::linkReading() {
+    reader_ = std::make_unique<Reader>(state_.settings, state_.speech, speech_.speaker,
+                                       speech_.host, speech_.none, prompt_);
+    reader_->applyComposerVoice = [this] { composer_.applyVoiceToReading(); };
     connect(reader_.get(), &Reader::readingChanged, this, [this](bool reading) {
-        composer_->setReadingAvailable(!reading);
-        window_->command("ReadClipMenu")->setEnabled(!reading);
+        composer_.setReadingAvailable(!reading);
+        window_.command("ReadClipMenu")->setEnabled(!reading);
     });
-    connect(window_.get(), &MainWindow::textDropped, this, [this](const QString& text) {
-        if (reader_)
-            reader_->readDroppedText(text);
-    });
-    connect(window_.get(), &MainWindow::fileDropped, this, [this](const QString& path) {
-        if (reader_)
-            reader_->readDroppedFile(path);
-    });
-    connect(window_.get(), &MainWindow::dropNotUnderstood, this,
+    connect(&window_, &MainWindow::textDropped, reader_.get(), &Reader::readDroppedText);
+    connect(&window_, &MainWindow::fileDropped, reader_.get(), &Reader::readDroppedFile);
+    connect(&window_, &MainWindow::dropNotUnderstood, this,
             [this] { prompt_.inform(kNotTextMessage); });
 }
 
-void AppController::MOpen() {
+void MenuCommands::DoAlias() {
+    if (!aliasWindow_) {
+        aliasWindow_ = new AliasWindow(
+            state_.aliases, prompt_, state_.paths.userFile(QStringLiteral("alias.lst")), &window_);
+        connect(aliasWindow_, &AliasWindow::aliasesChanged, this,
+                [this] { composer_.refreshAliases(state_.aliases); });
+    }
+    aliasWindow_->refresh();
+    aliasWindow_->exec();
+}
+
+void MenuCommands::MOpen() {
     const QString path =
         prompt_.chooseFile({FileDialogKind::Open, QStringLiteral("Text file to load into Body"),
                             kTextFilter, QStringLiteral("txt")});
@@ -101,18 +117,18 @@ void AppController::MOpen() {
         return;
     }
     text->replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    composer_->setText(*text);
+    composer_.setText(*text);
     bodyFile_ = path;
 }
 
-void AppController::MSave() {
+void MenuCommands::MSave() {
     if (bodyFile_.isEmpty())
         MSaveAs();
     else
         saveBody(bodyFile_);
 }
 
-void AppController::MSaveAs() {
+void MenuCommands::MSaveAs() {
     const QString path = prompt_.chooseFile(
         {FileDialogKind::Save, QStringLiteral("Save Body As"), kTextFilter, QStringLiteral("txt")});
     if (path.isEmpty())
@@ -126,8 +142,8 @@ void AppController::MSaveAs() {
 
 // Windows-1252 like every other text file of the program, unless the text
 // holds characters that code page lacks: then UTF-8, so nothing is lost.
-bool AppController::saveBody(const QString& path) {
-    const QString text = composer_->text().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+bool MenuCommands::saveBody(const QString& path) {
+    const QString text = composer_.text().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     QByteArray bytes = cp1252::encode(text);
     if (cp1252::decode(bytes) != text)
         bytes = text.toUtf8();
@@ -145,41 +161,26 @@ bool AppController::saveBody(const QString& path) {
     return true;
 }
 
-void AppController::MPreview() {
-    const bool shown = !composer_->previewShown();
-    composer_->setPreviewShown(shown);
-    window_->command("MPreview")->setChecked(shown);
+void MenuCommands::MPreview() {
+    const bool shown = !composer_.previewShown();
+    composer_.setPreviewShown(shown);
+    window_.command("MPreview")->setChecked(shown);
 }
 
-void AppController::ReadClipboard() {
-    if (!reader_)
-        return;
+void MenuCommands::ReadClipboard() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     reader_->ReadClipboard(clipboard ? clipboard->text() : QString());
 }
 
-void AppController::StopAll() {
-    if (speech_)
-        speech_->speaker.StopAll();
-    else
-        state_.speech.StopRequested = true;
+void MenuCommands::StopAll() {
+    speech_.speaker.StopAll();
 }
 
-void AppController::StopHide() {
-    StopAll();
-    if (!speech_)
-        return;
-    const QString& current = state_.speech.CurrentCharacter;
-    if (!current.isEmpty() && speech_->host.isLoaded(current))
-        speech_->host.hide(current);
-    speech_->none.DoHide(true);
-}
-
-void AppController::StopMenu() {
+void MenuCommands::StopMenu() {
     StopAll();
 }
 
-QString AppController::helpFile() {
+QString MenuCommands::helpFile() {
     const QString app = QCoreApplication::applicationDirPath();
     for (const QString& candidate : {app + QStringLiteral("/help/index.html"),
                                      app + QStringLiteral("/../share/gabblet/help/index.html")}) {
@@ -189,7 +190,7 @@ QString AppController::helpFile() {
     return {};
 }
 
-void AppController::HelpContents() {
+void MenuCommands::HelpContents() {
     const QString file = helpFile();
     if (file.isEmpty()) {
         prompt_.inform(QStringLiteral("The help file could not be found. It belongs in ") +
@@ -215,7 +216,7 @@ void AppController::HelpContents() {
                        QStringLiteral("Gabblet"), PromptIcon::Exclamation);
 }
 
-void AppController::About() {
+void MenuCommands::About() {
     QString info;
     info += QStringLiteral("Gabblet ") + kVersionText + QLatin1Char('\n');
     info += QStringLiteral("System: ") + QSysInfo::prettyProductName() + QStringLiteral(", ") +
@@ -227,23 +228,21 @@ void AppController::About() {
             (state_.settings.CharPath.isEmpty() ? QStringLiteral("none found")
                                                 : state_.settings.CharPath) +
             QLatin1Char('\n');
-    if (speech_)
-        info +=
-            QStringLiteral("Sound output: ") +
-            (speech_->sound.hasOutputDevice() ? QStringLiteral("yes") : QStringLiteral("none")) +
+    info += QStringLiteral("Sound output: ") +
+            (speech_.sound.hasOutputDevice() ? QStringLiteral("yes") : QStringLiteral("none")) +
             QLatin1Char('\n');
     info +=
         QStringLiteral("Peer port: ") +
         (state_.settings.Port > 0 ? QString::number(state_.settings.Port) : QStringLiteral("off"));
-    AboutBox box(prompt_, info, helpFile(), window_.get());
-    box.setWindowIcon(window_->windowIcon());
+    AboutBox box(prompt_, info, helpFile(), &window_);
+    box.setWindowIcon(window_.windowIcon());
     box.exec();
 }
 
 // The updater gets: "m" when this window is minimised, the new program in
 // the updater's folder, and this program followed by the greeting the
 // restarted program speaks.
-void AppController::DoUpdate() {
+void MenuCommands::DoUpdate() {
     const QString updater = state_.settings.UpdateCommand;
     if (updater.isEmpty())
         return;
@@ -251,14 +250,14 @@ void AppController::DoUpdate() {
     // relative name of the settings is.
     const QString share = QFileInfo(state_.paths.resolve(updater)).absolutePath();
     QStringList args;
-    if (window_->isMinimized() || !window_->isVisible())
+    if (window_.isMinimized() || !window_.isVisible())
         args << QStringLiteral("m");
     args << share + QStringLiteral("/gabblet")
          << QCoreApplication::applicationFilePath() + QStringLiteral("!!Updated\\\\h");
     if (!QProcess::startDetached(updater, args, share))
         prompt_.inform(
             QStringLiteral("Sorry couldn't automatically update the program. Please tell Zarvo"));
-    Form_Unload();
+    Q_EMIT endRequested();
 }
 
 } // namespace gabblet

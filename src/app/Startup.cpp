@@ -2,17 +2,16 @@
 
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/MenuCommands.h"
 #include "app/Messaging.h"
 #include "app/SettingsStore.h"
 #include "app/SpeechServices.h"
 #include "app/SplashWindow.h"
-#include "peer/ui/AliasWindow.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
-#include "speech/Reader.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,26 +25,23 @@
 
 namespace gabblet {
 
-AppController::AppController(AppState& state, Prompt& prompt, CommandLine commandLine,
-                             AppOptions options)
+Startup::Startup(AppState& state, Prompt& prompt, CommandLine commandLine, AppOptions options)
     : state_(state), prompt_(prompt), commandLine_(std::move(commandLine)),
       options_(std::move(options)), window_(std::make_unique<MainWindow>(state.status)) {
     timer2_.setObjectName(QStringLiteral("Timer2"));
-    connect(window_.get(), &MainWindow::exitRequested, this, &AppController::DoExit);
-    connect(window_.get(), &MainWindow::closeRequested, this, &AppController::DoExit);
-    connect(window_.get(), &MainWindow::trayExitRequested, this, &AppController::mPopExit);
-    connect(window_.get(), &MainWindow::exitNoSaveRequested, this, &AppController::ExitNoSave);
+    connect(window_.get(), &MainWindow::exitRequested, this, &Startup::DoExit);
+    connect(window_.get(), &MainWindow::closeRequested, this, &Startup::DoExit);
+    connect(window_.get(), &MainWindow::trayExitRequested, this, &Startup::mPopExit);
+    connect(window_.get(), &MainWindow::exitNoSaveRequested, this, &Startup::ExitNoSave);
     composer_ = new ComposerFrame(window_->composerTab());
     window_->composerTab()->layout()->addWidget(composer_);
-    connect(window_.get(), &MainWindow::aliasesRequested, this, &AppController::DoAlias);
     composer_->setSpeechState(&state_.speech);
-    linkCommands();
     window_->fitToContents();
 }
 
 // The Disable and Quiet boxes and their tray menu entries are one switch
 // each; while Disable is on, Quiet cannot change and e-mail is not checked.
-void AppController::linkSwitches() {
+void Startup::linkSwitches() {
     QAction* disable = window_->SetDisable();
     QAction* quiet = window_->SetQuiet();
     auto follow = [this, disable, quiet](bool noAction) {
@@ -65,30 +61,19 @@ void AppController::linkSwitches() {
     quiet->setEnabled(!state_.settings.NoAction);
 }
 
-void AppController::DoAlias() {
-    if (!aliasWindow_) {
-        aliasWindow_ =
-            new AliasWindow(state_.aliases, prompt_,
-                            state_.paths.userFile(QStringLiteral("alias.lst")), window_.get());
-        connect(aliasWindow_, &AliasWindow::aliasesChanged, this,
-                [this] { composer_->refreshAliases(state_.aliases); });
-    }
-    aliasWindow_->refresh();
-    aliasWindow_->exec();
-}
-
-SplashWindow* AppController::splash() const {
+SplashWindow* Startup::splash() const {
     return splash_;
 }
 
-AppController::~AppController() {
+Startup::~Startup() {
     if (splash_)
         delete splash_;
-    // The reader refers to the speech services; it goes first.
-    reader_.reset();
+    // The commands and messaging refer to the speech services; they go first.
+    commands_.reset();
+    messaging_.reset();
 }
 
-void AppController::say(const QString& text, const QString& animation) {
+void Startup::say(const QString& text, const QString& animation) {
     if (!speech_)
         return;
     QString t = text;
@@ -98,7 +83,7 @@ void AppController::say(const QString& text, const QString& animation) {
 
 // Character folders, the character list and the first character's actions.
 // A first start has no default character yet: the first bundled one greets.
-void AppController::setUpCharacters() {
+void Startup::setUpCharacters() {
     Settings& s = state_.settings;
     status(QStringLiteral("Looking for Agent files..."));
     status(QStringLiteral("Looking for Assistant files..."));
@@ -126,23 +111,23 @@ void AppController::setUpCharacters() {
     });
 }
 
-void AppController::status(const QString& text) {
+void Startup::status(const QString& text) {
     if (splash_)
         splash_->setStatus(text);
 }
 
-double AppController::twipsPerPixel() const {
+double Startup::twipsPerPixel() const {
     const QScreen* screen =
         window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
-QString AppController::crashMarker() const {
+QString Startup::crashMarker() const {
     return state_.paths.file(kCrashMarker);
 }
 
-bool AppController::makeProgramDir() {
+bool Startup::makeProgramDir() {
     QString reason;
     if (state_.paths.makeProgramDir(&reason))
         return true;
@@ -156,7 +141,7 @@ bool AppController::makeProgramDir() {
     return false;
 }
 
-void AppController::checkCrashMarker() {
+void Startup::checkCrashMarker() {
     if (QFileInfo::exists(crashMarker())) {
         prompt_.ask(
             QStringLiteral("Gabblet crash detection"),
@@ -171,7 +156,7 @@ void AppController::checkCrashMarker() {
                   QStringLiteral("Should only be present during a running state") + kCrLf, 0644);
 }
 
-void AppController::placeWindow() {
+void Startup::placeWindow() {
     const QString& file = state_.settings.UserFile;
     const auto top =
         toInt32(leadingNumber(ReadIniKey(file, QStringLiteral("FormTop"), QStringLiteral("-1"))));
@@ -191,7 +176,7 @@ void AppController::placeWindow() {
     }
 }
 
-bool AppController::bindSockets() {
+bool Startup::bindSockets() {
     using R = PeerSockets::BindResult;
     const R result = state_.sockets.bind(state_.settings.Port, state_.settings.BindAddress);
     if (result == R::Bound || result == R::NotConfigured)
@@ -211,7 +196,7 @@ bool AppController::bindSockets() {
     return true;
 }
 
-bool AppController::EnsureOutboxDir() {
+bool Startup::EnsureOutboxDir() {
     const QString outbox = state_.paths.userFile(QStringLiteral("Outbox"));
     if (QFileInfo(outbox).isDir() || QDir().mkpath(outbox))
         return true;
@@ -228,11 +213,11 @@ bool AppController::EnsureOutboxDir() {
 }
 
 // Queued e-mails waiting in the outbox; the outbox view fills this in.
-int AppController::outboxCount() const {
+int Startup::outboxCount() const {
     return 0;
 }
 
-bool AppController::Form_Load() {
+bool Startup::Form_Load() {
     // 1-2: the program folder, where every file of the program lives.
     if (!makeProgramDir())
         return false;
@@ -250,7 +235,7 @@ bool AppController::Form_Load() {
     window_->setWindowTitle(state_.Caption);
     // 6: settings path and the first tab.
     SetSettingsFiles(state_.settings, state_.paths);
-    state_.Volume = 65535;
+    state_.speech.Volume = 65535;
     state_.ExitWithoutSaving = false;
     window_->SSTab1()->setCurrentIndex(0);
     // 7: where the window was last time, if that is still on the screen.
@@ -280,8 +265,10 @@ bool AppController::Form_Load() {
         speech_->host.setTimeScale(0);
     }
     messaging_ = std::make_unique<Messaging>(state_, prompt_, *speech_, *composer_);
+    commands_ =
+        std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
+    connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
     linkSwitches();
-    linkReading();
     // 12-14: character folders and the character list.
     setUpCharacters();
     // 15: aliases. 16: message logs; a first run is greeted.
@@ -324,12 +311,11 @@ bool AppController::Form_Load() {
     else
         timer2_.stop();
     // 28.
-    state_.StartHeight = window_->height();
     status(QStringLiteral("Done"));
     return true;
 }
 
-bool AppController::Form_Unload(bool askQuestions) {
+bool Startup::Form_Unload(bool askQuestions) {
     if (ended_ || unloading_)
         return true;
     unloading_ = true;
@@ -355,25 +341,24 @@ bool AppController::Form_Unload(bool askQuestions) {
     timer2_.stop();
     if (splash_)
         splash_->close();
-    window_->closingByProgram_ = true;
-    window_->close();
+    window_->closeByProgram();
     ended_ = true;
     unloading_ = false;
     Q_EMIT programEnded();
     return true;
 }
 
-void AppController::DoExit() {
+void Startup::DoExit() {
     Form_Unload();
 }
 
-void AppController::mPopExit() {
+void Startup::mPopExit() {
     if (prompt_.question(QStringLiteral("Are you sure?"), QStringLiteral("Exit Gabblet")) ==
         PromptAnswer::Yes)
         Form_Unload();
 }
 
-void AppController::ExitNoSave() {
+void Startup::ExitNoSave() {
     state_.ExitWithoutSaving = true;
     Form_Unload();
 }

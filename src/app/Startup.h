@@ -7,28 +7,29 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace gabblet {
 
 struct AppState;
-class MainWindow;
-class Prompt;
-class SplashWindow;
-class SpeechServices;
-class Messaging;
 class ComposerFrame;
-class AliasWindow;
-class Reader;
+class MainWindow;
+class MenuCommands;
+class Messaging;
+class Prompt;
+class SpeechServices;
+class SplashWindow;
 
-// Starts the program, runs its exits and ends it. It owns the main window
-// and the check timer; everything it does to the screen goes through them.
-class AppController : public QObject {
+// Starts the program, runs its exits and ends it. It puts the parts together
+// (the main window with its composer, the desktop speech services, peer
+// messaging and the menu commands), owns them and the check timer, and
+// saves what the program keeps between runs.
+class Startup final : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Startup)
 public:
-    AppController(AppState& state, Prompt& prompt, CommandLine commandLine, AppOptions options);
-    ~AppController() override;
+    Startup(AppState& state, Prompt& prompt, CommandLine commandLine, AppOptions options);
+    ~Startup() override;
 
     // The start-up sequence. False when the program ended during it.
     bool Form_Load();
@@ -38,42 +39,17 @@ public:
     void DoExit();
     void mPopExit();
     void ExitNoSave();
-    // Opens the alias list.
-    void DoAlias();
-
-    // Menu commands.
-    void MOpen();
-    void MSave();
-    void MSaveAs();
-    void MPreview();
-    void ReadClipboard();
-    void HelpContents();
-    void About();
-    void DoUpdate();
-    // Stops speaking: every wait ends and the current character's queue is dropped.
-    void StopAll();
-    // StopAll, then the current character and the notification window go.
-    void StopHide();
-    void StopMenu();
-    Reader* reader() const { return reader_.get(); }
-    ComposerFrame& composer() { return *composer_; }
-    // Opens the help file; the desktop's browser unless a test sets another.
-    std::function<bool(const QString& path)> openHelp;
-    // Where the help file is, or "" when it cannot be found.
-    static QString helpFile();
 
     bool ended() const { return ended_; }
     // What main() returns when start-up ended the program: 1 when the program
     // folder could not be made, else 0.
     int exitCode() const { return exitCode_; }
     MainWindow& window() { return *window_; }
+    ComposerFrame& composer() { return *composer_; }
     QTimer& Timer2() { return timer2_; }
     SplashWindow* splash() const;
-    // The voice, the characters and Speak; there once start-up has begun.
-    SpeechServices* speech() const { return speech_.get(); }
-    Messaging* messaging() const { return messaging_.get(); }
-    // Speaks a text the way the program's own messages are spoken.
-    void say(const QString& text, const QString& animation);
+    // The menu commands; there once start-up has made the speech services.
+    MenuCommands* commands() const { return commands_.get(); }
     // Twips per pixel of the main window's screen, from its logical DPI.
     double twipsPerPixel() const;
 
@@ -83,6 +59,7 @@ Q_SIGNALS:
 
 private:
     void status(const QString& text);
+    void say(const QString& text, const QString& animation);
     QString crashMarker() const;
     bool makeProgramDir();
     void checkCrashMarker();
@@ -91,9 +68,7 @@ private:
     void setUpCharacters();
     void linkSwitches();
     bool EnsureOutboxDir();
-    void linkCommands();
-    void linkReading();
-    bool saveBody(const QString& path);
+    // Queued e-mails waiting in the outbox, which the exit warns about.
     int outboxCount() const;
 
     AppState& state_;
@@ -101,12 +76,10 @@ private:
     CommandLine commandLine_;
     AppOptions options_;
     std::unique_ptr<MainWindow> window_;
+    ComposerFrame* composer_ = nullptr; // a child of the window
     std::unique_ptr<SpeechServices> speech_;
-    ComposerFrame* composer_ = nullptr;
-    QPointer<AliasWindow> aliasWindow_;
     std::unique_ptr<Messaging> messaging_;
-    std::unique_ptr<Reader> reader_;
-    QString bodyFile_; // where the message was last opened from or saved to
+    std::unique_ptr<MenuCommands> commands_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     bool ended_ = false;

@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     AppState state;
     state.paths = ProgramPaths(ProgramPaths::defaultProgramDir(options.home));
     DesktopPrompt prompt(!options.nonInteractive);
-    AppController controller(state, prompt, commandLine, options);
-    QObject::connect(&controller, &AppController::programEnded, &app, &QCoreApplication::quit,
+    Startup controller(state, prompt, commandLine, options);
+    QObject::connect(&controller, &Startup::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     SignalBridge signals_;
     QObject::connect(&signals_, &SignalBridge::terminationRequested, &controller,

@@ -35,14 +35,14 @@ namespace {
 
 class CommandsTest : public ::testing::Test {
 protected:
-    std::unique_ptr<AppController> start(const QByteArray& shared = {}) {
+    std::unique_ptr<Startup> start(const QByteArray& shared = {}) {
         home.write("gabblet.ini", shared + "version=0.34\r\nport=0\r\n");
         home.write("rec.txt", ""); // not a first run: no welcome
         // Each run gets a fresh state, as a new program would.
         states.push_back(std::make_unique<AppState>());
         AppState& state = *states.back();
         state.paths = ProgramPaths(home.path());
-        auto c = std::make_unique<AppController>(state, prompt, CommandLine{}, AppOptions{});
+        auto c = std::make_unique<Startup>(state, prompt, CommandLine{}, AppOptions{});
         EXPECT_TRUE(c->Form_Load());
         return c;
     }
@@ -153,7 +153,7 @@ TEST_F(CommandsTest, UpdateStartsTheUpdaterAndEnds) {
 
     // An updater that cannot start is reported, and the program still ends.
     auto broken = start("UpdateCommand=" + home.file("missing/update").toUtf8() + "\r\n");
-    broken->DoUpdate();
+    broken->window().command("DoUpdate")->trigger();
     EXPECT_EQ(prompt.texts().value(0),
               "Sorry couldn't automatically update the program. Please tell Zarvo");
     EXPECT_TRUE(broken->ended());

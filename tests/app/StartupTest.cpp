@@ -29,7 +29,7 @@ protected:
         home.write("gabblet.ini", extra + "version=0.34\r\nport=0\r\n");
     }
 
-    std::unique_ptr<AppController> start(const QStringList& args = {}) {
+    std::unique_ptr<Startup> start(const QStringList& args = {}) {
         // Earlier controllers keep their own state: each run gets a fresh one.
         states.push_back(std::make_unique<AppState>());
         state = states.back().get();
@@ -37,7 +37,7 @@ protected:
         CommandLine cli;
         QString error;
         parseArguments(args, cli, error);
-        auto c = std::make_unique<AppController>(*state, prompt, cli, AppOptions{});
+        auto c = std::make_unique<Startup>(*state, prompt, cli, AppOptions{});
         loaded = c->Form_Load();
         return c;
     }
@@ -66,7 +66,7 @@ TEST_F(StartupTest, AFirstStartRunsToDoneAndAnExitSavesAndClearsTheMarker) {
     EXPECT_EQ(c->Timer2().interval(), 60000);
     EXPECT_FALSE(state->ManualCheck);
 
-    QSignalSpy ended(c.get(), &AppController::programEnded);
+    QSignalSpy ended(c.get(), &Startup::programEnded);
     c->DoExit();
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
@@ -78,7 +78,7 @@ TEST_F(StartupTest, AProgramFolderThatCannotBeMadeIsReportedAndEndsTheRun) {
     home.write("blocker", "a file, not a folder");
     AppState blocked;
     blocked.paths = ProgramPaths(home.file("blocker/gabblet"));
-    AppController c(blocked, prompt, CommandLine{}, AppOptions{});
+    Startup c(blocked, prompt, CommandLine{}, AppOptions{});
     EXPECT_FALSE(c.Form_Load());
     EXPECT_TRUE(c.ended());
     EXPECT_EQ(c.exitCode(), 1);
