@@ -13,20 +13,13 @@
 
 namespace gabblet {
 
-inline const QString kVersionText = QStringLiteral(GABBLET_VERSION_TEXT);
-inline const QString kCrLf = QStringLiteral("\r\n");
-inline const QString kCrashMarker = QStringLiteral("crashdet.log");
-
 // The run-time state shared by the parts of the program, created once by
 // main() and handed by reference to whoever needs it (tests build their own).
 struct AppState {
     ProgramPaths paths; // the program folder and, once the command line is read, the user's
     QString Caption = QStringLiteral("Gabblet");
-    QString Separator = QStringLiteral("+-------------------------+");
-    qint32 Volume = 65535;
     bool ExitWithoutSaving = false;
     bool ManualCheck = false;
-    int StartHeight = 0; // window height reached at the end of start-up
 
     Settings settings;
     SpeechState speech;

@@ -9,7 +9,9 @@
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
+#include "platform/ProgramPaths.h"
 #include "platform/Prompt.h"
+#include "platform/Version.h"
 #include "speech/Reader.h"
 
 #include <QAction>
@@ -181,9 +183,9 @@ void MenuCommands::StopMenu() {
 }
 
 QString MenuCommands::helpFile() {
-    const QString app = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {app + QStringLiteral("/help/index.html"),
-                                     app + QStringLiteral("/../share/gabblet/help/index.html")}) {
+    // Found the way the bundled characters are: installed, then beside the program.
+    for (const QString& data : ProgramPaths::dataFolders()) {
+        const QString candidate = data + QStringLiteral("help/index.html");
         if (QFileInfo(candidate).isFile())
             return QFileInfo(candidate).canonicalFilePath();
     }

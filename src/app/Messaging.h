@@ -16,8 +16,9 @@ class SpeechServices;
 
 // Peer messaging put together: the composer's controls, the aliases, the two
 // histories, the receiver on one socket and the sender on the other.
-class Messaging : public QObject {
+class Messaging final : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Messaging)
 public:
     Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, ComposerFrame& frame);
     ~Messaging() override;

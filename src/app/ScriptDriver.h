@@ -16,7 +16,7 @@ namespace gabblet {
 //   wait MS            let the program run for MS milliseconds
 //   quit               end the program the orderly way
 // Commands run one after the other, also when one of them waits.
-class ScriptDriver : public QObject {
+class ScriptDriver final : public QObject {
     Q_OBJECT
 public:
     explicit ScriptDriver(QObject* parent = nullptr);

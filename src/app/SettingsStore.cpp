@@ -4,6 +4,7 @@
 #include "mail/AccountStore.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/Version.h"
 
 namespace gabblet {
 namespace {

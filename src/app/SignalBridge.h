@@ -8,7 +8,7 @@ namespace gabblet {
 
 // Turns SIGTERM and SIGINT into a Qt signal on the GUI thread: the handler
 // only writes a byte to a pipe, and the event loop picks it up.
-class SignalBridge : public QObject {
+class SignalBridge final : public QObject {
     Q_OBJECT
 public:
     SignalBridge();

@@ -1,5 +1,7 @@
 #include "SpeechServices.h"
 
+#include "platform/Files.h"
+
 namespace gabblet {
 
 SpeechServices::SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
@@ -9,9 +11,8 @@ SpeechServices::SpeechServices(Settings& settings, StatusLog& status, SpeechStat
       none(settings.SharedFile, screen), ctx{settings, status, speech, mail,  host,   none,
                                              sound,    clock,  screen, paths, aliases},
       speaker(ctx) {
-    QObject::connect(
-        &host, &DesktopCharacterHost::problem, &status,
-        [&status](const QString& message) { status.AddStatus(message + QStringLiteral("\r\n")); });
+    QObject::connect(&host, &DesktopCharacterHost::problem, &status,
+                     [&status](const QString& message) { status.AddStatus(message + kCrLf); });
 }
 
 } // namespace gabblet

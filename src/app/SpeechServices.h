@@ -13,7 +13,8 @@ namespace gabblet {
 
 // The desktop side of speech, put together once: the voice, the character
 // host, the notification window, the wave player and Speak on top of them.
-class SpeechServices {
+class SpeechServices final {
+    Q_DISABLE_COPY_MOVE(SpeechServices)
 public:
     SpeechServices(Settings& settings, StatusLog& status, SpeechState& speech,
                    const MailTables& mail, const ProgramPaths& paths,

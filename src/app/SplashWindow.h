@@ -9,7 +9,7 @@ namespace gabblet {
 // The start-up splash: program name, version and a status line. It closes
 // itself at the first tick of its timer after the status reads "Done", or at
 // once when clicked.
-class SplashWindow : public QWidget {
+class SplashWindow final : public QWidget {
     Q_OBJECT
 public:
     explicit SplashWindow(const QString& versionText);

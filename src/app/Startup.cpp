@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Prompt.h"
+#include "platform/Version.h"
 #include "speech/CharacterCatalogue.h"
 
 #include <QAction>
@@ -24,6 +25,11 @@
 #include <QTabWidget>
 
 namespace gabblet {
+
+namespace {
+// Present while the program runs: found at start-up, it means the last run crashed.
+const QString kCrashMarker = QStringLiteral("crashdet.log");
+} // namespace
 
 Startup::Startup(AppState& state, Prompt& prompt, CommandLine commandLine, AppOptions options)
     : state_(state), prompt_(prompt), commandLine_(std::move(commandLine)),

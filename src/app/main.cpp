@@ -6,6 +6,7 @@
 #include "app/SignalBridge.h"
 #include "app/Startup.h"
 #include "platform/ProgramPaths.h"
+#include "platform/Version.h"
 #include "platform/desktop/DesktopPrompt.h"
 
 #include <QApplication>

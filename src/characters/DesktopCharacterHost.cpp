@@ -1,6 +1,7 @@
 #include "DesktopCharacterHost.h"
 
 #include "characters/CharacterWindow.h"
+#include "characters/SpeechBalloon.h"
 #include "voice/SpeechTags.h"
 
 #include <QEasingCurve>

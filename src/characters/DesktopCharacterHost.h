@@ -23,7 +23,7 @@ class SpeechBalloon;
 // voiced by the shared Voice. Requests queue per character and run in order;
 // each completes exactly once. Between requests a visible character rests
 // and now and then plays one of its idle animations.
-class DesktopCharacterHost : public CharacterHost {
+class DesktopCharacterHost final : public CharacterHost {
     Q_OBJECT
 public:
     explicit DesktopCharacterHost(Voice& voice, QObject* parent = nullptr);

@@ -3,6 +3,7 @@
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/Version.h"
 
 #include <QDir>
 
@@ -82,8 +83,7 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
     // The passwords are in the current scheme now; say so in the file at once,
     // or a run that ends without saving would convert them a second time.
     if (converted)
-        WriteIniKey(settings.SharedFile, QStringLiteral("Version"),
-                    QStringLiteral(GABBLET_VERSION_TEXT));
+        WriteIniKey(settings.SharedFile, QStringLiteral("Version"), kVersionText);
 }
 
 void PrepareAccounts(MailTables& mail, const Settings& s, const ProgramPaths& paths) {

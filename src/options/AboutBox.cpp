@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include "platform/Prompt.h"
+#include "platform/Version.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -19,8 +20,7 @@ AboutBox::AboutBox(Prompt& prompt, const QString& systemInfo, const QString& hel
     setWindowTitle(QStringLiteral("About Gabblet"));
     auto* icon = new QLabel;
     icon->setPixmap(windowIcon().pixmap(64, 64));
-    auto* title = new QLabel(QStringLiteral("<h2>Gabblet</h2>Version ") +
-                             QStringLiteral(GABBLET_VERSION_TEXT));
+    auto* title = new QLabel(QStringLiteral("<h2>Gabblet</h2>Version ") + kVersionText);
     title->setObjectName(QStringLiteral("lblVersion"));
     auto* text = new QLabel(QStringLiteral(
         "Messages between Gabblet users, spoken on their desktops by animated characters."));

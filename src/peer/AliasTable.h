@@ -12,7 +12,7 @@ namespace gabblet {
 // Friendly names for peers' addresses (or groups of addresses separated by
 // ";"), kept in the per-user file alias.lst: one "name,address" line each.
 // At most 1001 aliases; names of at most 12 characters.
-class AliasTable : public AliasDirectory {
+class AliasTable final : public AliasDirectory {
 public:
     static constexpr qsizetype kMaxAliases = 1001;
     static constexpr qsizetype kMaxNameLength = 12;

@@ -19,7 +19,6 @@ const QString MessageHistory::kSeparator = QStringLiteral("+--------------------
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
 const QString kHideCode = QStringLiteral("\\\\h");
 
 // A history grows without limit while the program runs, so a file can be huge;

@@ -10,7 +10,7 @@ namespace gabblet {
 // The two message histories (received and sent), each one text made of
 // records: "From: who using character at date time->" CR LF text CR LF
 // separator, with records joined by CR LF.
-class MessageHistory {
+class MessageHistory final {
 public:
     static const QString kSeparator; // "+-------------------------+"
     static constexpr qsizetype kLoadLimit = 20000;

@@ -7,9 +7,12 @@ namespace gabblet {
 
 // The two datagram sockets of peer messaging: requests leave SendSock from
 // port P for the peer's P+1, where its RecSock answers.
-class PeerSockets {
+class PeerSockets final {
+    Q_DISABLE_COPY_MOVE(PeerSockets)
 public:
     enum class BindResult { Bound, NotConfigured, AddressInUse, Failed };
+
+    PeerSockets() = default;
 
     QUdpSocket RecSock;
     QUdpSocket SendSock;

@@ -20,8 +20,9 @@ class Clock;
 // time and in order: one that arrives while a message is being spoken waits
 // in a bounded queue, and a flood is worked off in batches so the window
 // stays responsive.
-class Receiver : public QObject {
+class Receiver final : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Receiver)
 public:
     static constexpr qsizetype kMaxQueued = 20000;
     static constexpr qsizetype kMaxDatagram = 65536;

@@ -35,7 +35,7 @@ QStringList splitList(const QString& text);
 
 // The reply stack: names of repliers pushed by the reply handler and popped
 // by the waiting commands. Grows by 100 entries past its room.
-class ReplyStack {
+class ReplyStack final {
 public:
     explicit ReplyStack(Prompt* prompt = nullptr) : prompt_(prompt) {}
     void clear();

@@ -3,6 +3,7 @@
 #include "peer/AliasTable.h"
 #include "peer/History.h"
 #include "platform/Cp1252.h"
+#include "platform/Files.h"
 #include "platform/Prompt.h"
 #include "platform/StatusLog.h"
 #include "platform/Wait.h"
@@ -108,7 +109,7 @@ void Sender::handleReply(const QByteArray& payload, const QHostAddress& source) 
             speech_.status.AddStatus(QStringLiteral(" Quiet"));
         if (r.endsWith(QLatin1Char('N')))
             speech_.status.AddStatus(QStringLiteral(" No Actions"));
-        speech_.status.AddStatus(QStringLiteral("\r\n"));
+        speech_.status.AddStatus(kCrLf);
     }
     stack_.push(name);
     wakeWaiters();

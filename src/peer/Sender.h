@@ -31,8 +31,9 @@ struct ComposerInput {
 
 // The sending side of peer messaging: Send, Sequence, Parallel, Test and Scan,
 // the replies that come back on the sending socket, and the wait for them.
-class Sender : public QObject {
+class Sender final : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Sender)
 public:
     static constexpr qsizetype kMaxTable = 21;
     static constexpr int kReplyWaitMs = 5000;

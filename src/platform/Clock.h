@@ -12,7 +12,7 @@ public:
     virtual QDateTime now() const = 0;
 };
 
-class SystemClock : public Clock {
+class SystemClock final : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };

@@ -10,17 +10,19 @@
 
 namespace gabblet {
 
+// The line break of every text file, datagram and message the program writes.
+inline const QString kCrLf = QStringLiteral("\r\n");
+
 // Every file the program rewrites goes through this: the new content is
 // written to a temporary file beside the target, flushed to disk, and renamed
 // over the target, so a crash or power cut leaves either the old file or the
 // new one, never half of one.
-class AtomicFile {
+class AtomicFile final {
 public:
     // tempPath empty: the target's name followed by ".tmp".
     explicit AtomicFile(QString target, QString tempPath = {}, mode_t mode = 0600);
     ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
+    Q_DISABLE_COPY_MOVE(AtomicFile)
 
     bool open();
     bool write(const QByteArray& data);

@@ -1,5 +1,6 @@
 #include "ProgramPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -37,6 +38,16 @@ QString ProgramPaths::resolve(const QString& name) const {
     if (name.isEmpty() || QDir::isAbsolutePath(name))
         return name;
     return file(name);
+}
+
+QStringList ProgramPaths::dataFolders() {
+    QStringList folders{QStringLiteral(GABBLET_DATA_DIR "/")};
+    if (QCoreApplication::instance()) {
+        const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        if (!folders.contains(beside))
+            folders << beside;
+    }
+    return folders;
 }
 
 bool ProgramPaths::makeProgramDir(QString* reason) const {

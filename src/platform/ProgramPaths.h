@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace gabblet {
 
@@ -8,7 +9,7 @@ namespace gabblet {
 // a user is named on the command line, that user's folder below it. Every
 // file name the program uses is built from this value, never from the
 // process's current folder. main() makes it once and hands it down.
-class ProgramPaths {
+class ProgramPaths final {
 public:
     // No folder known: every name built from it is "" (and so no file).
     ProgramPaths() = default;
@@ -31,6 +32,11 @@ public:
     // relative one below the program folder; "" stays "". A trailing "/"
     // is kept.
     QString resolve(const QString& name) const;
+
+    // Where the program's own files (characters/, help/) are looked for, in
+    // order: the installed data folder (<datadir>/gabblet), then the folder
+    // of the executable (a build that was not installed). Each ends in "/".
+    static QStringList dataFolders();
 
     // Creates the program folder when it is missing. False, with the reason,
     // when there is no folder there and none can be made.

@@ -8,7 +8,7 @@ namespace gabblet {
 // The text behind the status box: diagnostics of every part of the program.
 // It keeps itself small: once it reaches 10001 characters it is cut to its
 // last 8000.
-class StatusLog : public QObject {
+class StatusLog final : public QObject {
     Q_OBJECT
 public:
     static constexpr qsizetype kCutAt = 10001;

@@ -1,6 +1,7 @@
 #include "speech/CharacterCatalogue.h"
 
-#include <QCoreApplication>
+#include "platform/ProgramPaths.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -160,13 +161,9 @@ CharacterKind characterKind(const QString& name) {
 }
 
 QStringList defaultCharacterFolders() {
-    QStringList folders{withSlash(QStringLiteral(GABBLET_CHARACTER_DIR))};
-    if (QCoreApplication::instance()) {
-        const QString beside =
-            withSlash(QCoreApplication::applicationDirPath() + QStringLiteral("/characters"));
-        if (!folders.contains(beside))
-            folders << beside;
-    }
+    QStringList folders;
+    for (const QString& data : ProgramPaths::dataFolders())
+        folders << data + QStringLiteral("characters/");
     return folders;
 }
 

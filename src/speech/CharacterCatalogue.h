@@ -15,7 +15,7 @@ enum class CharacterKind { None, Assistant, Agent };
 CharacterKind characterKind(const QString& name);
 
 // Where bundled characters are looked for, in order: the installed data
-// folder (<prefix>/share/gabblet/characters), then characters/ beside the
+// folder (<datadir>/gabblet/characters), then characters/ beside the
 // executable.
 QStringList defaultCharacterFolders();
 

@@ -17,8 +17,6 @@ namespace gabblet {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-
 // Cuts an over-long line into parts of at most kReadChunkSize, at the last
 // blank before the limit where there is one.
 void cutLine(const QString& line, QStringList& out) {

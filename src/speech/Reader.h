@@ -38,7 +38,7 @@ inline const QString kNotTextMessage =
 // Reads the clipboard, dropped text or a dropped text file aloud with the
 // reading character, part by part; the stop command ends it after the part
 // being spoken.
-class Reader : public QObject {
+class Reader final : public QObject {
     Q_OBJECT
 public:
     Reader(Settings& settings, SpeechState& speech, Speaker& speaker, CharacterHost& host,

@@ -12,7 +12,7 @@ namespace gabblet {
 // text for the notification window): notes and variables are expanded, the
 // text is cut at its blocks, and each piece is spoken, played or moved in
 // order.
-class Speaker : public QObject {
+class Speaker final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRequestWaitMs = 15000;

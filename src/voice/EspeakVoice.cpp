@@ -324,9 +324,11 @@ EngineInput buildEngineInput(const QList<SpeechPiece>& pieces, const VoiceSpec& 
 }
 
 // ---------------------------------------------------------------------------
+
+namespace {
+
 // One text on its way through espeak-ng, shared by the engine thread (which
 // fills it) and the GUI thread (which empties it).
-
 class SpeechJob {
 public:
     struct Chunk {
@@ -393,8 +395,6 @@ private:
             QCoreApplication::postEvent(receiver, new QEvent(kChunksEvent));
     }
 };
-
-namespace {
 
 // espeak-ng keeps global state and is not thread-safe: exactly one thread,
 // started once and kept for the life of the program, makes every call into it.
@@ -501,18 +501,18 @@ private:
         espeak_SetParameter(espeakPITCH, 50, 0);
         espeak_SetParameter(espeakRANGE, 50, 0);
         espeak_SetParameter(espeakVOLUME, 100, 0);
-        s_job = &job;
-        s_rate = rate;
+        callbackJob_ = &job;
+        callbackRate_ = rate;
         const espeak_ERROR error =
             espeak_Synth(job.ssml.constData(), size_t(job.ssml.size()) + 1, 0, POS_CHARACTER, 0,
                          espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
-        s_job = nullptr;
+        callbackJob_ = nullptr;
         job.finish(error != EE_OK && !job.cancelled);
     }
 
     // Called by espeak-ng on the engine thread while espeak_Synth runs.
     static int callback(short* wav, int samples, espeak_EVENT* events) {
-        SpeechJob* job = s_job;
+        SpeechJob* job = callbackJob_;
         if (!job || job->cancelled)
             return 1;
         SpeechJob::Chunk chunk;
@@ -520,18 +520,18 @@ private:
             if (e->type == espeakEVENT_WORD)
                 chunk.words.append({e->audio_position, e->text_position});
             else if (e->type == espeakEVENT_SAMPLERATE && e->id.number > 0)
-                s_rate = e->id.number;
+                callbackRate_ = e->id.number;
         }
         if (wav && samples > 0)
             chunk.pcm = QByteArray(reinterpret_cast<const char*>(wav),
                                    qsizetype(samples) * qsizetype(sizeof(short)));
         if (!chunk.pcm.isEmpty() || !chunk.words.isEmpty())
-            job->deliver(std::move(chunk), s_rate);
+            job->deliver(std::move(chunk), callbackRate_);
         return job->cancelled ? 1 : 0;
     }
 
-    static inline SpeechJob* s_job = nullptr; // engine thread only
-    static inline int s_rate = 0;             // engine thread only
+    static inline SpeechJob* callbackJob_ = nullptr; // engine thread only
+    static inline int callbackRate_ = 0;             // engine thread only
 
     std::mutex mutex_;
     std::condition_variable cv_;

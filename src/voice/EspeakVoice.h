@@ -61,7 +61,7 @@ EngineInput buildEngineInput(const QList<SpeechPiece>& pieces, const VoiceSpec& 
 // there. All voices share the one engine thread; a speech is synthesized at
 // most some seconds ahead of what has been played, so a long text neither
 // fills memory nor keeps others waiting long.
-class EspeakVoice : public Voice {
+class EspeakVoice final : public Voice {
     Q_OBJECT
 public:
     explicit EspeakVoice(QObject* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "characters/CharacterWindow.h"
 #include "characters/DesktopCharacterHost.h"
+#include "characters/SpeechBalloon.h"
 #include "platform/Wait.h"
 #include "support/SpeechFakes.h"
 #include "support/TempHome.h"

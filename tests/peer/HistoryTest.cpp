@@ -20,7 +20,6 @@ namespace {
 // Spelled out rather than copied from the class: a copy made during static
 // initialisation could see it still empty.
 const QString kSep = QStringLiteral("+-------------------------+");
-const QString kCrLf = QStringLiteral("\r\n");
 
 // The load rule exactly as stated, copying and rescanning after every line.
 QString directLoad(const QByteArray& bytes) {

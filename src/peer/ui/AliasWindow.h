@@ -16,7 +16,7 @@ class Prompt;
 // Escape, the frame's close button) saves alias.lst when something changed,
 // and so does destroying it with changes unsaved. The table must outlive the
 // window.
-class AliasWindow : public QDialog {
+class AliasWindow final : public QDialog {
     Q_OBJECT
 public:
     AliasWindow(AliasTable& table, Prompt& prompt, QString aliasFile, QWidget* parent = nullptr);

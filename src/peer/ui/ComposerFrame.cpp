@@ -4,6 +4,7 @@
 #include "peer/Insertion.h"
 #include "peer/ui/ScreenMap.h"
 #include "peer/ui/Staff.h"
+#include "platform/Files.h"
 #include "speech/Speaker.h"
 #include "state/SpeechState.h"
 
@@ -514,7 +515,7 @@ ComposerInput ComposerFrame::input() const {
         in.toAddress = Combo1_->itemData(i).toString();
     in.action = Combo2_->currentText();
     in.character = Combo3_->currentText();
-    in.text = SendText_->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    in.text = SendText_->toPlainText().replace(QLatin1Char('\n'), kCrLf);
     in.hideAtEnd = HideAtEnd_->isChecked();
     in.sync = Sync_->isChecked();
     return in;

@@ -10,7 +10,8 @@ namespace gabblet {
 
 // Wave files through Qt Multimedia. Playing starts at once and runs on; a
 // machine without an output device reports that straight away.
-class QtSoundPlayer : public SoundPlayer {
+class QtSoundPlayer final : public SoundPlayer {
+    Q_DISABLE_COPY_MOVE(QtSoundPlayer)
 public:
     QtSoundPlayer();
     ~QtSoundPlayer() override;

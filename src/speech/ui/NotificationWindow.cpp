@@ -1,5 +1,6 @@
 #include "NotificationWindow.h"
 
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Wait.h"
 
@@ -206,7 +207,7 @@ void NotificationWindow::ProcText(const QString& text) {
 
 void NotificationWindow::appendLineBreak() {
     ensureLoaded();
-    appendPiece(QStringLiteral("\r\n"));
+    appendPiece(kCrLf);
 }
 
 void NotificationWindow::appendPiece(const QString& piece) {

@@ -23,7 +23,7 @@ namespace gabblet {
 // with its screen effects. Geometry is kept in twips like the stored size
 // keys; effects run frame by frame on the GUI thread, letting other events
 // run between frames.
-class NotificationWindow : public QWidget, public NotificationView {
+class NotificationWindow final : public QWidget, public NotificationView {
     Q_OBJECT
 public:
     // sharedSettingsFile: where TheNoneWidth/TheNoneHeight live.
