@@ -1,6 +1,7 @@
 // Gabblet talking to Gabblet: real processes on loopback addresses of their
 // own, driven through standard input, with speech running at once.
 #include "support/TempHome.h"
+#include "support/TestPorts.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -8,21 +9,16 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
-quint16 peerPort() {
-    return quint16(24000 + (::getpid() % 4000) * 2);
-}
-
 class Peer {
 public:
-    Peer(const QString& address, const QByteArray& extraSettings = {},
+    Peer(quint16 port, const QString& address, const QByteArray& extraSettings = {},
          const QByteArray& aliases = {}) {
-        home.write("gabblet.ini",
-                   "version=0.34\r\ndebug=1\r\nport=" + QByteArray::number(peerPort()) +
-                       "\r\nbindaddress=" + address.toLatin1() + "\r\n" + extraSettings);
+        home.write("gabblet.ini", "version=0.34\r\ndebug=1\r\nport=" + QByteArray::number(port) +
+                                      "\r\nbindaddress=" + address.toLatin1() + "\r\n" +
+                                      extraSettings);
         home.write("rec.txt", "");
         if (!aliases.isEmpty())
             home.write("alias.lst", aliases);
@@ -100,8 +96,10 @@ int count(const QString& text, const QString& what) {
 } // namespace
 
 TEST(PeerProcess, ScanSendAndTheThreeReplies) {
-    Peer bee("127.0.0.3");
-    Peer ant("127.0.0.2", {}, "bee,127.0.0.3\r\nnobody,127.0.0.9\r\ngang,127.0.0.3;127.0.0.9\r\n");
+    const quint16 port = gabblet::test::claimPortPair();
+    Peer bee(port, "127.0.0.3");
+    Peer ant(port, "127.0.0.2", {},
+             "bee,127.0.0.3\r\nnobody,127.0.0.9\r\ngang,127.0.0.3;127.0.0.9\r\n");
     ASSERT_TRUE(bee.ready()) << bee.err.toStdString();
     ASSERT_TRUE(ant.ready()) << ant.err.toStdString();
 
@@ -144,9 +142,10 @@ TEST(PeerProcess, ScanSendAndTheThreeReplies) {
 }
 
 TEST(PeerProcess, SequenceAndParallelDropTheSilentOne) {
-    Peer bee("127.0.0.3");
-    Peer cat("127.0.0.4");
-    Peer ant("127.0.0.2", {}, "bee,127.0.0.3\r\ncat,127.0.0.4\r\n");
+    const quint16 port = gabblet::test::claimPortPair();
+    Peer bee(port, "127.0.0.3");
+    Peer cat(port, "127.0.0.4");
+    Peer ant(port, "127.0.0.2", {}, "bee,127.0.0.3\r\ncat,127.0.0.4\r\n");
     ASSERT_TRUE(bee.ready());
     ASSERT_TRUE(cat.ready());
     ASSERT_TRUE(ant.ready());
@@ -182,7 +181,8 @@ TEST(PeerProcess, SequenceAndParallelDropTheSilentOne) {
 }
 
 TEST(PeerProcess, TheWireFormatByteForByte) {
-    Peer bee("127.0.0.3", "quiet=1\r\n");
+    const quint16 port = gabblet::test::claimPortPair();
+    Peer bee(port, "127.0.0.3", "quiet=1\r\n");
     ASSERT_TRUE(bee.ready());
     // An independent client: Python's socket module.
     const QString script = QStringLiteral(R"(
@@ -199,7 +199,7 @@ for payload in [b"C", b"Wave:Bramble:H\xe9llo: you\\\\s", b"no colons here", b"c
     except socket.timeout:
         print("timeout")
 )")
-                               .arg(peerPort());
+                               .arg(port);
     QProcess python;
     python.start("python3", {"-c", script});
     ASSERT_TRUE(python.waitForFinished(60000));

@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 #include "support/TempHome.h"
+#include "support/TestPorts.h"
 
 #include <QFile>
 #include <QProcess>
@@ -49,15 +50,11 @@ public:
     QByteArray err;
 };
 
-quint16 testPort() {
-    return quint16(20000 + (::getpid() % 5000) * 2);
-}
-
 } // namespace
 
 TEST(Process, ASecondInstanceOnTheSamePortEndsAndTheFirstRunsOn) {
     test::TempHome home;
-    const quint16 port = testPort();
+    const quint16 port = test::claimPortPair(); // the program binds Port and Port + 1
     home.write("gabblet.ini", "version=0.34\r\nport=" + QByteArray::number(port) + "\r\n");
     Instance first(home.path());
     ASSERT_TRUE(first.waitForReady()) << first.err.toStdString();
