@@ -60,6 +60,19 @@ TEST_F(AccountStoreTest, OldSchemePasswordsMoveToTheCurrentScheme) {
     EXPECT_EQ(again.Acc[0].Password, "pw");
 }
 
+TEST_F(AccountStoreTest, PasswordsAsEarlierVersionsStoredThem) {
+    // A current file, and a file from before 0.3 that is converted on loading.
+    home.write("gabblet.ini", "version=0.34\r\ntype0=POP3\r\nstorepassword0=1\r\n"
+                              "password0=C99D9F8E7FCE\r\n");
+    LoadAccounts(tables, settings);
+    EXPECT_EQ(tables.Acc[0].Password, "secret");
+    home.write("gabblet.ini", "version=0.2\r\ntype0=POP3\r\nstorepassword0=1\r\n"
+                              "password0=ugetgv\r\n");
+    LoadAccounts(tables, settings);
+    EXPECT_EQ(tables.Acc[0].Password, "secret");
+    EXPECT_EQ(ReadIniKey(settings.UserFile, "password0", ""), "C99D9F8E7FCE");
+}
+
 TEST_F(AccountStoreTest, MigratesTheOldSingleAccount) {
     home.write("gabblet.ini", "POPHOST=pop.example\r\nPOPAccount=anna\r\nPOPPassword=" +
                                   ScramblePassword("pw").toLatin1() +
