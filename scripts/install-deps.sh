@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang
+    build-essential cmake ninja-build pkg-config
+    clang libclang-rt-14-dev # the sanitizer and fuzzer runtimes of clang
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libgtest-dev libgmock-dev
     libespeak-ng-dev espeak-ng espeak-ng-data

@@ -18,8 +18,6 @@ using namespace gabblet;
 
 namespace {
 
-const QRect kHome(9000, 9000, 4800, 2835);
-
 class NotificationWindowTest : public ::testing::Test {
 protected:
     NotificationWindow& open(int frameIntervalMs = 0) {
