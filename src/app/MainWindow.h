@@ -26,8 +26,6 @@ public:
     QTabWidget* SSTab1() const { return tabs_; }
     QPlainTextEdit* Acks() const { return acks_; }
     QWidget* composerTab() const { return composer_; }
-    QWidget* inboxTab() const { return inbox_; }
-    QWidget* outboxTab() const { return outbox_; }
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
     QAction* SetDisable() const { return setDisable_; }

@@ -20,11 +20,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QSysInfo>
 #include <QUrl>
 

@@ -15,7 +15,6 @@
 #include "speech/CharacterCatalogue.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

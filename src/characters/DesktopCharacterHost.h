@@ -57,7 +57,6 @@ public:
     // For tests and screenshots.
     CharacterWindow* window(const QString& id) const;
     SpeechBalloon* balloon(const QString& id) const;
-    QString assistantId() const { return assistant_; }
 
 Q_SIGNALS:
     // A character file that could not be used, with the reason.

@@ -132,7 +132,6 @@ bool Sender::sendTo(const QString& address, const QString& payload, QString* err
             *error = QStringLiteral("unknown");
         return false;
     }
-    ++sentCount_;
     if (socket_.writeDatagram(cp1252::encode(payload), to, peerPort_) < 0) {
         if (error)
             *error = socket_.errorString();

@@ -54,8 +54,6 @@ public:
     ReplyStack& replies() { return stack_; }
     // A reply datagram as if it had just arrived (tests and fuzzing).
     void handleReply(const QByteArray& payload, const QHostAddress& source);
-    // Datagrams sent so far (benchmarks and tests).
-    qsizetype sentCount() const { return sentCount_; }
 
 Q_SIGNALS:
     void scanLine(const QString& line); // a line for the scan list
@@ -88,7 +86,6 @@ private:
     Prompt& prompt_;
     ReplyStack stack_;
     bool stopped_ = false;
-    qsizetype sentCount_ = 0;
 };
 
 } // namespace gabblet

@@ -159,13 +159,6 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes) 
     return data;
 }
 
-std::optional<QString> readTextFile(const QString& path, qint64 maxBytes) {
-    auto bytes = readRegularFile(path, maxBytes);
-    if (!bytes)
-        return std::nullopt;
-    return cp1252::decode(*bytes);
-}
-
 bool isRegularFile(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);

@@ -52,7 +52,6 @@ bool writeTextFile(const QString& path, const QString& text, mode_t mode = 0600)
 // Reads a regular file whole. A missing file, a folder, a FIFO or a device gives
 // nothing (and never blocks); so does a file larger than maxBytes.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes = 64 * 1024 * 1024);
-std::optional<QString> readTextFile(const QString& path, qint64 maxBytes = 64 * 1024 * 1024);
 bool isRegularFile(const QString& path);
 
 // Lines end in CR LF or a lone LF; a final line break does not start a new line.

@@ -21,7 +21,6 @@ public:
         return true;
     }
     void clear() { items_.clear(); }
-    static constexpr bool inBounds(qsizetype i) { return i >= 0 && i < N; }
 
 private:
     QList<T> items_;
