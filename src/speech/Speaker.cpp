@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace gabblet {
@@ -42,8 +43,16 @@ qsizetype lastNonBlank(const QString& s) {
     return i;
 }
 
+// Positions come from messages, so a fraction of the screen can be anything.
+// Far beyond every screen (tens of thousands of screens away) a position is
+// held at this distance, which keeps it, and the arithmetic of getting
+// there, within an int.
+constexpr double kFarthest = 100000000.0;
+
 int toPixels(double v) {
-    return static_cast<int>(std::nearbyint(v));
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::nearbyint(std::clamp(v, -kFarthest, kFarthest)));
 }
 
 } // namespace

@@ -78,6 +78,12 @@ TEST_F(SpeakerTest, HideSuffixStartAndMove) {
                            "speak Merlin " + kVol + "Hello "}));
     host.log.clear();
     EXPECT_EQ(speak("{{$move 1;0}}"), (QStringList{"show Merlin", "move Merlin 1024,0 glide"}));
+    // A position from far beyond any screen stays a number the host can use.
+    host.log.clear();
+    EXPECT_EQ(speak("{{$move 044444444444444;-99999999999999999999}}"),
+              (QStringList{"show Merlin", "move Merlin 100000000,-100000000 glide"}));
+    speak("{{$start 44444444444444;1}}x", "[None]");
+    EXPECT_TRUE(none.log.contains("place 100000000,11520")) << none.log.join(", ").toStdString();
 }
 
 TEST_F(SpeakerTest, UnbalancedBlocksDropTheRestWithALogLine) {
