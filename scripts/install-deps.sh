@@ -11,6 +11,8 @@ packages=(
     libespeak-ng-dev espeak-ng espeak-ng-data
     qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base
     xvfb xauth python3
+    # the POP3 and SMTP servers of the e-mail tests (tests/support/mailservers.py)
+    dovecot-core dovecot-pop3d python3-aiosmtpd openssl
 )
 
 missing=()
