@@ -198,7 +198,7 @@ TEST_F(Pop3Test, WithoutPipeliningTheListingIsTheSame) {
 
 TEST_F(Pop3Test, AHugeMailboxStaysInsideTheLists) {
     auto server = startPop3();
-    deliver(5000);
+    ASSERT_TRUE(fillMaildir(maildir, 5000));
     settings.MaxToGet = -1;
     settings.Debug = false;
     ASSERT_TRUE(mail.getPOP(0, -1, true)) << state().Status.toStdString();

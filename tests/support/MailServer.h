@@ -35,4 +35,10 @@ private:
 // its JSON line; empty on failure.
 QJsonObject runMailServersCommand(const QStringList& arguments);
 
+// Writes count plain messages ("Test message 1".., as `deliver --count`
+// makes them) straight into maildir/new, owned like the Maildir, without
+// the flush to disk of each one that `deliver` does: for mailboxes of
+// thousands. Dovecot numbers them in order. False when a file failed.
+bool fillMaildir(const QString& maildir, int count);
+
 } // namespace gabblet::test
