@@ -75,8 +75,9 @@ bool fillMaildir(const QString& maildir, int count) {
             return false;
         const QByteArray number = QByteArray::number(n);
         f.write("From: Sender <sender@example.test>\nTo: Receiver <receiver@example.test>\n"
-                "Subject: Test message " + number + "\nDate: " + date +
-                "\nMessage-ID: <" + number + ".fill@gabblet.test>\n"
+                "Subject: Test message " +
+                number + "\nDate: " + date + "\nMessage-ID: <" + number +
+                ".fill@gabblet.test>\n"
                 "Content-Type: text/plain; charset=\"utf-8\"\n\nBody of test message " +
                 number + ".\n");
         f.close();
