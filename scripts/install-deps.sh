@@ -13,6 +13,7 @@ packages=(
     xvfb xauth python3
     # the POP3 and SMTP servers of the e-mail tests (tests/support/mailservers.py)
     dovecot-core dovecot-pop3d python3-aiosmtpd openssl
+    libgmime-3.0-dev # building outgoing e-mail (MIME, RFC 2047 subjects)
 )
 
 missing=()

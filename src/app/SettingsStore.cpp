@@ -88,6 +88,7 @@ bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared,
     s.BindAddress = user.text("BindAddress", "");
     // Updates are set up for the whole installation, like the character folders.
     s.UpdateCommand = shared.text("UpdateCommand", "");
+    s.CAFile = paths.resolve(shared.text("CAFile", ""));
     return true;
 }
 

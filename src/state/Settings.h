@@ -45,6 +45,9 @@ struct Settings {
     QString BindAddress;
     // The program that updates this one (File > Update); empty: no updates.
     QString UpdateCommand;
+    // A PEM file of certificate authorities trusted beyond the system's, for
+    // mail servers with their own authority; empty: the system's only.
+    QString CAFile;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

@@ -32,6 +32,19 @@ TEST_F(SettingsStoreTest, DefaultsOnFirstStart) {
     EXPECT_EQ(s.MaxToGet, 20);
     EXPECT_EQ(s.Port, 12345);
     EXPECT_FALSE(s.Debug);
+    EXPECT_TRUE(s.CAFile.isEmpty()); // the system's authorities only
+}
+
+TEST_F(SettingsStoreTest, CAFileIsSharedAndRelativeToTheProgramFolder) {
+    home.write("gabblet.ini", "version=0.34\r\ncafile=certs/ca.pem\r\n");
+    EXPECT_TRUE(LoadSettings(state).isEmpty());
+    EXPECT_EQ(state.settings.CAFile, home.file("certs/ca.pem"));
+    AppState anna;
+    anna.paths = ProgramPaths(home.path()).withUser(QStringLiteral("anna/"));
+    SetSettingsFiles(anna.settings, anna.paths);
+    home.write("anna/gabblet.ini", "cafile=/elsewhere.pem\r\n");
+    EXPECT_TRUE(LoadSettings(anna).isEmpty());
+    EXPECT_EQ(anna.settings.CAFile, home.file("certs/ca.pem")); // the user's file has no say
 }
 
 TEST_F(SettingsStoreTest, ValueTypesFollowTheirOwnRules) {
