@@ -1,5 +1,6 @@
 #include "History.h"
 
+#include "peer/WireFormat.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 
@@ -19,7 +20,7 @@ const QString MessageHistory::kSeparator = QStringLiteral("+--------------------
 
 namespace {
 
-const QString kHideCode = QStringLiteral("\\\\h");
+using wire::kHideCode;
 
 // A history grows without limit while the program runs, so a file can be huge;
 // only its tail can matter, because loading keeps about the last kLoadLimit

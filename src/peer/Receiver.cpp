@@ -2,6 +2,7 @@
 
 #include "peer/AliasTable.h"
 #include "peer/History.h"
+#include "peer/WireFormat.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "speech/Speaker.h"
@@ -12,11 +13,6 @@
 
 namespace gabblet {
 
-namespace {
-const QString kProtocolVersion = QStringLiteral(".34");
-const QString kSyncCode = QStringLiteral("\\\\s");
-} // namespace
-
 Receiver::Receiver(QUdpSocket& socket, Settings& settings, AliasTable& aliases,
                    MessageHistory& received, Speaker& speaker, const Clock& clock)
     : socket_(socket), settings_(settings), aliases_(aliases), received_(received),
@@ -25,14 +21,11 @@ Receiver::Receiver(QUdpSocket& socket, Settings& settings, AliasTable& aliases,
 }
 
 QString Receiver::messageReply(const Settings& s) {
-    return s.NoAction ? QStringLiteral("N") : s.Quiet ? QStringLiteral("Q") : QStringLiteral("OK");
+    return wire::messageReply(wire::peerMode(s.NoAction, s.Quiet));
 }
 
 QString Receiver::checkReply(const Settings& s) {
-    const QString code = s.NoAction ? QStringLiteral("NR")
-                         : s.Quiet  ? QStringLiteral("QR")
-                                    : QStringLiteral("R");
-    return QStringLiteral(":(") + kProtocolVersion + QStringLiteral("):") + code;
+    return wire::checkReply(wire::peerMode(s.NoAction, s.Quiet));
 }
 
 // Everything waiting on the socket goes into the queue at once, so the
@@ -92,7 +85,7 @@ void Receiver::handle(const QByteArray& payload, const QHostAddress& source, qui
     if (who.isEmpty())
         who = address;
 
-    if (data == QLatin1String("C")) {
+    if (data == wire::kCheckRequest) {
         reply(checkReply(settings_), source, port);
         return;
     }
@@ -109,7 +102,7 @@ void Receiver::handle(const QByteArray& payload, const QHostAddress& source, qui
 
     bool sync = false;
     if (text.size() >= 3 &&
-        (text.endsWith(QLatin1String("\\\\s\\\\r")) || text.endsWith(kSyncCode))) {
+        (text.endsWith(QLatin1String("\\\\s\\\\r")) || text.endsWith(wire::kSyncCode))) {
         sync = true;
         text.chop(3);
     }

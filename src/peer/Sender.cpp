@@ -2,6 +2,7 @@
 
 #include "peer/AliasTable.h"
 #include "peer/History.h"
+#include "peer/WireFormat.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 #include "platform/Prompt.h"
@@ -21,8 +22,8 @@ namespace gabblet {
 
 namespace {
 
-const QString kHideCode = QStringLiteral("\\\\h");
-const QString kSyncCode = QStringLiteral("\\\\s");
+using wire::kHideCode;
+using wire::kSyncCode;
 
 // Host names are looked up without freezing the window: the lookup runs in
 // Qt's resolver and the wait lets events through.
@@ -170,14 +171,15 @@ bool Sender::Send(const ComposerInput& in) {
     entries.removeIf([](const QString& e) { return e.trimmed().isEmpty(); });
     if (entries.isEmpty())
         entries << target;
-    const QString head = in.action + QLatin1Char(':') + in.character + QLatin1Char(':');
     for (qsizetype i = 0; i + 1 < entries.size(); ++i)
-        sendTo(aliases_.ResolveAlias(entries.at(i)), head + in.text + suffix);
+        sendTo(aliases_.ResolveAlias(entries.at(i)),
+               wire::messagePayload(in.action, in.character, in.text + suffix));
 
     const QString replaced = replaceVariables(
         in.text, [this](const QString& name) { return nowValue(name); }, &speech_.status);
     QString error;
-    if (!sendTo(aliases_.ResolveAlias(entries.last()), head + replaced + suffix, &error)) {
+    if (!sendTo(aliases_.ResolveAlias(entries.last()),
+                wire::messagePayload(in.action, in.character, replaced + suffix), &error)) {
         if (error == QLatin1String("unknown")) {
             prompt_.inform(QStringLiteral("Unknown address: ") + entries.last().trimmed());
         } else {
@@ -217,7 +219,7 @@ bool Sender::prepareRun(const ComposerInput& in, Table& table) {
 }
 
 QString Sender::Table::payload(const QString& action, qsizetype i, const QString& text) const {
-    return action + QLatin1Char(':') + characterFor(i) + QLatin1Char(':') + text;
+    return wire::messagePayload(action, characterFor(i), text);
 }
 
 void Sender::Sequential(const ComposerInput& in) {
@@ -341,7 +343,7 @@ void Sender::ActiveCheck() {
             continue;
         }
         QString error;
-        if (!sendTo(address, QStringLiteral("C"), &error)) {
+        if (!sendTo(address, wire::kCheckRequest, &error)) {
             if (error == QLatin1String("unknown")) {
                 Q_EMIT scanLine(QStringLiteral("? ") + address);
                 continue;
