@@ -1,92 +1,19 @@
 // Gabblet talking to Gabblet: real processes on loopback addresses of their
 // own, driven through standard input, with speech running at once.
-#include "support/TempHome.h"
+#include "support/PeerProcess.h"
 #include "support/TestPorts.h"
 
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class Peer {
+class Peer : public gabblet::test::PeerProcess {
 public:
     Peer(quint16 port, const QString& address, const QByteArray& extraSettings = {},
-         const QByteArray& aliases = {}) {
-        home.write("gabblet.ini", "version=0.34\r\ndebug=1\r\nport=" + QByteArray::number(port) +
-                                      "\r\nbindaddress=" + address.toLatin1() + "\r\n" +
-                                      extraSettings);
-        home.write("rec.txt", "");
-        if (!aliases.isEmpty())
-            home.write("alias.lst", aliases);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("GABBLET_HOME", home.path());
-        env.insert("GABBLET_NONINTERACTIVE", "1");
-        env.insert("GABBLET_FAST_SPEECH", "1");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
-        // Standard error goes to a file: a pipe nobody reads while another
-        // peer is being waited for would fill up and stall this one.
-        process.setStandardErrorFile(home.file("stderr.txt"));
-        process.start(QStringLiteral(GABBLET_BINARY), {});
-    }
-    ~Peer() {
-        if (process.state() != QProcess::NotRunning) {
-            command("quit");
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    bool ready() {
-        for (int tries = 0; tries < 400; ++tries) {
-            if (stderrText().contains("gabblet: ready\n"))
-                return true;
-            if (process.state() == QProcess::NotRunning)
-                return false;
-            QTest::qWait(50);
-        }
-        return false;
-    }
-    void command(const QByteArray& line) {
-        process.write(line + "\n");
-        process.waitForBytesWritten(5000);
-    }
-    // The text of a control, read through the program's script commands.
-    QString dump(const QString& name) {
-        command("dump " + name.toUtf8());
-        const QByteArray marker = "dump " + name.toUtf8() + ": ";
-        for (int tries = 0; tries < 100; ++tries) {
-            out += process.readAllStandardOutput();
-            const qsizetype at = out.indexOf(marker);
-            const qsizetype end = at < 0 ? -1 : out.indexOf('\n', at);
-            if (end >= 0) {
-                const QString text =
-                    QString::fromUtf8(out.mid(at + marker.size(), end - at - marker.size()));
-                out.remove(0, end + 1);
-                return text;
-            }
-            process.waitForReadyRead(200);
-        }
-        return "<no answer>";
-    }
-    // Returns once the program has run every command sent so far.
-    void settle(int ms = 300) {
-        command("wait " + QByteArray::number(ms));
-        dump("SendText");
-    }
-    QByteArray stderrText() {
-        err = home.read("stderr.txt");
-        return err;
-    }
-
-    gabblet::test::TempHome home;
-    QProcess process;
-    QByteArray err;
-    QByteArray out;
+         const QByteArray& aliases = {})
+        : PeerProcess(QStringLiteral(GABBLET_BINARY), port, address, extraSettings, aliases) {}
 };
 
 int count(const QString& text, const QString& what) {
