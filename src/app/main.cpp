@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gabblet"));
     QApplication::setApplicationDisplayName(QStringLiteral("Gabblet"));
+    // The desktop matches windows to the installed menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.gabblet.Gabblet"));
     QApplication::setWindowIcon(appIcon());
     // The program lives on in the tray when its window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);

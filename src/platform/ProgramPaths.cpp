@@ -41,12 +41,21 @@ QString ProgramPaths::resolve(const QString& name) const {
 }
 
 QStringList ProgramPaths::dataFolders() {
-    QStringList folders{QStringLiteral(GABBLET_DATA_DIR "/")};
-    if (QCoreApplication::instance()) {
-        const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-        if (!folders.contains(beside))
-            folders << beside;
-    }
+    QStringList folders;
+    auto add = [&folders](const QString& folder) {
+        const QString clean = QDir::cleanPath(folder) + QLatin1Char('/');
+        if (!folders.contains(clean))
+            folders << clean;
+    };
+    const QString exeDir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    // An installation moved elsewhere, or installed under another prefix than
+    // the one it was built for, keeps its data beside its bin/ folder.
+    if (!exeDir.isEmpty())
+        add(exeDir + QStringLiteral("/" GABBLET_DATA_FROM_BIN));
+    add(QStringLiteral(GABBLET_DATA_DIR));
+    if (!exeDir.isEmpty())
+        add(exeDir);
     return folders;
 }
 

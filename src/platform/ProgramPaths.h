@@ -34,8 +34,10 @@ public:
     QString resolve(const QString& name) const;
 
     // Where the program's own files (characters/, help/) are looked for, in
-    // order: the installed data folder (<datadir>/gabblet), then the folder
-    // of the executable (a build that was not installed). Each ends in "/".
+    // order: the data folder of the installation the executable sits in
+    // (<bin>/../share/gabblet), the data folder it was built for
+    // (<datadir>/gabblet), then the folder of the executable (a build that
+    // was not installed). Each ends in "/".
     static QStringList dataFolders();
 
     // Creates the program folder when it is missing. False, with the reason,
