@@ -5,90 +5,90 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "platform/Version.h"
+#include "state/SettingKeys.h"
 
 namespace gabblet {
 namespace {
 
 constexpr int kMaxRecentAddresses = 1000;
 
-// Reads the keys in order; the first one whose number does not fit throws
-// the load out at that point, which is what the caller relies on.
+// Reads the keys in order, each from its own file with its own default (the
+// key table). The first one whose number does not fit throws the load out at
+// that point, which is what the caller relies on.
 class KeyReader {
 public:
-    explicit KeyReader(const QString& file) : file_(file) {}
+    explicit KeyReader(const Settings& settings) : settings_(settings) {}
 
-    QString text(const char* key, const char* def) const {
-        return ReadIniKey(file_, QLatin1String(key), QLatin1String(def));
+    QString text(const char* name) const {
+        const SettingKey& key = settingKey(QLatin1String(name));
+        return ReadIniKey(settingsFile(settings_, key), QLatin1String(key.name),
+                          QLatin1String(key.defaultValue));
     }
-    bool flag(const char* key, const char* def) const {
-        return IniFlag(leadingNumber(text(key, def)));
+    bool flag(const char* name) const { return IniFlag(leadingNumber(text(name))); }
+    bool boolean(const char* name) const { return iniBool(text(name)); }
+    bool int16(const char* name, qint16& out) {
+        auto v = toInt16(leadingNumber(text(name)));
+        return v ? (out = *v, true) : fail(name);
     }
-    bool boolean(const char* key, const char* def) const { return iniBool(text(key, def)); }
-    bool int16(const char* key, const char* def, qint16& out) {
-        auto v = toInt16(leadingNumber(text(key, def)));
-        return v ? (out = *v, true) : fail(key);
-    }
-    bool int32(const char* key, const char* def, qint32& out) {
-        auto v = toInt32(leadingNumber(text(key, def)));
-        return v ? (out = *v, true) : fail(key);
+    bool int32(const char* name, qint32& out) {
+        auto v = toInt32(leadingNumber(text(name)));
+        return v ? (out = *v, true) : fail(name);
     }
     QString failedKey() const { return failed_; }
-    bool fail(const char* key) {
-        failed_ = QLatin1String(key);
+    bool fail(const char* name) {
+        failed_ = QLatin1String(name);
         return false;
     }
 
 private:
-    QString file_;
+    const Settings& settings_;
     QString failed_;
 };
 
-bool readUserKeys(Settings& s, KeyReader& user, const KeyReader& shared,
-                  const ProgramPaths& paths) {
-    s.MyName = user.text("MyName", "");
+bool readUserKeys(Settings& s, KeyReader& key, const ProgramPaths& paths) {
+    s.MyName = key.text("MyName");
     if (s.MyName.isEmpty())
         s.MyName = loginName();
     qint16 box = 0;
-    if (!user.int16("NoAction", "0", box))
+    if (!key.int16("NoAction", box))
         return false;
     s.NoAction = box != 0;
-    if (!user.int16("Quiet", "0", box))
+    if (!key.int16("Quiet", box))
         return false;
     s.Quiet = box != 0;
-    s.CheckEmail = user.flag("CheckEmail", "1");
-    s.SpeakSubject = user.flag("SpeakSubject", "1");
-    s.ProcTalk = user.flag("ProcTalk", "1");
-    s.HideAfterEmail = user.flag("HideAfterEmail", "1");
+    s.CheckEmail = key.flag("CheckEmail");
+    s.SpeakSubject = key.flag("SpeakSubject");
+    s.ProcTalk = key.flag("ProcTalk");
+    s.HideAfterEmail = key.flag("HideAfterEmail");
     // Relative folders are below the program folder, wherever the program started.
-    s.CharPath = paths.resolve(shared.text("CharPath", ""));
-    s.OfficePath = paths.resolve(shared.text("OfficePath", ""));
-    s.DefaultChar = user.text("DefaultChar", "");
-    s.TheReadChar = user.text("TheReadChar", "");
-    s.ParagraphPause = user.flag("ParagraphPause", "1");
-    s.UseAssistant = user.flag("UseAssistant", "0");
-    s.UseAgent = user.flag("UseAgent", "1");
-    s.CheckStartup = user.flag("CheckStartup", "0");
-    s.EmailSeperateWindows = user.flag("EmailSeperateWindows", "0");
-    s.EmailAnnWave = user.flag("EmailAnnWave", "0");
-    s.WaveFilename = user.text("WaveFilename", "");
-    if (!user.int32("TimeOut", "30", s.TimeOut) || !user.int32("TimeOutWeb", "90", s.TimeOutWeb) ||
-        !user.int16("MaxToGet", "20", s.MaxToGet))
+    s.CharPath = paths.resolve(key.text("CharPath"));
+    s.OfficePath = paths.resolve(key.text("OfficePath"));
+    s.DefaultChar = key.text("DefaultChar");
+    s.TheReadChar = key.text("TheReadChar");
+    s.ParagraphPause = key.flag("ParagraphPause");
+    s.UseAssistant = key.flag("UseAssistant");
+    s.UseAgent = key.flag("UseAgent");
+    s.CheckStartup = key.flag("CheckStartup");
+    s.EmailSeperateWindows = key.flag("EmailSeperateWindows");
+    s.EmailAnnWave = key.flag("EmailAnnWave");
+    s.WaveFilename = key.text("WaveFilename");
+    if (!key.int32("TimeOut", s.TimeOut) || !key.int32("TimeOutWeb", s.TimeOutWeb) ||
+        !key.int16("MaxToGet", s.MaxToGet))
         return false;
-    s.LastSendAccount = user.text("LastSendAccount", "");
-    s.CacheAcc = user.boolean("CacheAcc", "0");
-    s.CacheEmail = user.boolean("CacheEmail", "0");
-    s.Debug = user.text("Debug", "0") == QLatin1String("1");
+    s.LastSendAccount = key.text("LastSendAccount");
+    s.CacheAcc = key.boolean("CacheAcc");
+    s.CacheEmail = key.boolean("CacheEmail");
+    s.Debug = key.text("Debug") == QLatin1String("1");
     qint16 port = 0;
-    if (!user.int16("Port", "12345", port))
+    if (!key.int16("Port", port))
         return false;
     // The reply port is Port + 1, so both must fit a 16-bit signed number.
     if (port < 0 || port > 32766)
-        return user.fail("Port");
+        return key.fail("Port");
     s.Port = port;
-    s.BindAddress = user.text("BindAddress", "");
-    // Updates are set up for the whole installation, like the character folders.
-    s.UpdateCommand = shared.text("UpdateCommand", "");
-    s.CAFile = paths.resolve(shared.text("CAFile", ""));
+    s.BindAddress = key.text("BindAddress");
+    s.UpdateCommand = key.text("UpdateCommand");
+    s.CAFile = paths.resolve(key.text("CAFile"));
     return true;
 }
 
@@ -105,10 +105,9 @@ QString LoadSettings(AppState& state) {
         MigrateOldSettings(s.SharedFile);
     s.Version = ReadIniKey(s.SharedFile, QStringLiteral("Version"), QString());
 
-    KeyReader user(s.UserFile);
-    const KeyReader shared(s.SharedFile);
-    if (!readUserKeys(s, user, shared, state.paths))
-        return QStringLiteral("the value of %1 is out of range").arg(user.failedKey());
+    KeyReader keys(s);
+    if (!readUserKeys(s, keys, state.paths))
+        return QStringLiteral("the value of %1 is out of range").arg(keys.failedKey());
 
     LoadAccounts(state.mail, s);
     PrepareAccounts(state.mail, s, state.paths);
