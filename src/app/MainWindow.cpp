@@ -161,7 +161,7 @@ void MainWindow::buildMenus() {
     addCommand(file, QStringLiteral("&Save"), "MSave", QKeySequence::Save);
     addCommand(file, QStringLiteral("Save &As..."), "MSaveAs");
     file->addSeparator();
-    addCommand(file, QStringLiteral("O&ptions..."), "SetOptions")->setEnabled(false);
+    addCommand(file, QStringLiteral("O&ptions..."), "SetOptions");
     addCommand(file, QStringLiteral("&Update"), "DoUpdate");
     file->addSeparator();
     debugOn_ = addCommand(file, QStringLiteral("&Debug mode"), "DebugOn");

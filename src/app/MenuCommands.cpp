@@ -4,7 +4,8 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/SpeechServices.h"
-#include "options/AboutBox.h"
+#include "options/ui/AboutBox.h"
+#include "options/ui/OptionsWindow.h"
 #include "peer/ui/AliasWindow.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Cp1252.h"
@@ -60,6 +61,7 @@ void MenuCommands::linkCommands() {
     on("HelpContents", [this] { HelpContents(); });
     on("About", [this] { About(); });
     on("DoUpdate", [this] { DoUpdate(); });
+    on("SetOptions", [this] { SetOptions(); });
     auto edit = [this, &w](const char* name, ComposerFrame::TextCommand command) {
         connect(w.command(name), &QAction::triggered, &composer_,
                 [this, command] { composer_.runTextCommand(command); });
@@ -102,6 +104,22 @@ void MenuCommands::DoAlias() {
     }
     aliasWindow_->refresh();
     aliasWindow_->exec();
+}
+
+// Modal, but without a nested event loop of its own: the window answers
+// OK or Cancel through its own signals, and scripts can drive it.
+void MenuCommands::SetOptions() {
+    if (optionsWindow_) {
+        optionsWindow_->raise();
+        optionsWindow_->activateWindow();
+        return;
+    }
+    auto editor =
+        std::make_unique<OptionsEditor>(state_.settings, state_.paths, prompt_, optionsHooks);
+    optionsWindow_ = new OptionsWindow(std::move(editor), state_.CharacterList, &window_);
+    optionsWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    optionsWindow_->setWindowModality(Qt::ApplicationModal);
+    optionsWindow_->show();
 }
 
 void MenuCommands::MOpen() {

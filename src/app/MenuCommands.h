@@ -1,5 +1,7 @@
 #pragma once
 
+#include "options/OptionsEditor.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,6 +14,7 @@ namespace gabblet {
 struct AppOptions;
 struct AppState;
 class AliasWindow;
+class OptionsWindow;
 class ComposerFrame;
 class MainWindow;
 class Prompt;
@@ -35,6 +38,8 @@ public:
     void MSaveAs();
     void MPreview();
     void DoAlias();
+    // Opens the Options window (or brings the open one to the front).
+    void SetOptions();
     void ReadClipboard();
     // Stops speaking: every wait ends and the current character's queue is dropped.
     void StopAll();
@@ -43,6 +48,9 @@ public:
     void About();
     void DoUpdate();
 
+    // What the Options window does to the rest of the program (the check
+    // timer, the sockets, the character list): set by whoever owns those.
+    OptionsHooks optionsHooks;
     // Opens the help file; the desktop's browser unless a test sets another.
     std::function<bool(const QString& path)> openHelp;
     // Where the help file is, or "" when it cannot be found.
@@ -65,6 +73,7 @@ private:
     SpeechServices& speech_;
     std::unique_ptr<Reader> reader_;
     QPointer<AliasWindow> aliasWindow_;
+    QPointer<OptionsWindow> optionsWindow_;
     QString bodyFile_; // where the message was last opened from or saved to
 };
 

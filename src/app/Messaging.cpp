@@ -93,6 +93,11 @@ void Messaging::setCharacters(const QStringList& names, const QStringList& actio
     frame_.setActions(actions);
 }
 
+void Messaging::showCharacters(const QStringList& names) {
+    frame_.setCharacters(names);
+    chooseCharacter(names.value(0));
+}
+
 void Messaging::chooseCharacter(const QString& name) {
     const CharacterSelection chosen = selectCharacter(speech_.host, state_.settings, name);
     frame_.setActions(chosen.animations);

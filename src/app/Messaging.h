@@ -30,6 +30,8 @@ public:
     // Once the sockets are bound.
     void start();
     void setCharacters(const QStringList& names, const QStringList& actions);
+    // A new character list, with the first entry chosen and its actions listed.
+    void showCharacters(const QStringList& names);
     Sender* sender() const { return sender_.get(); }
     Receiver* receiver() const { return receiver_.get(); }
 

@@ -13,6 +13,7 @@
 #include "platform/Prompt.h"
 #include "platform/Version.h"
 #include "speech/CharacterCatalogue.h"
+#include "speech/Variables.h"
 
 #include <QAction>
 #include <QDir>
@@ -64,6 +65,38 @@ void Startup::linkSwitches() {
     disable->setChecked(state_.settings.NoAction);
     quiet->setChecked(state_.settings.Quiet);
     quiet->setEnabled(!state_.settings.NoAction);
+}
+
+// What the Options window does to what this object owns: the check timer
+// stops while it is open, the character list follows its rescans, and a new
+// port closes both sockets until the next start.
+void Startup::linkOptions() {
+    OptionsHooks& hooks = commands_->optionsHooks;
+    hooks.pauseCheckTimer = [this] {
+        timerBeforeOptions_ = timer2_.isActive();
+        timer2_.stop();
+    };
+    hooks.restoreCheckTimer = [this](std::optional<bool> running) {
+        if (running)
+            timer2_.setInterval(60000);
+        if (running.value_or(timerBeforeOptions_))
+            timer2_.start();
+        else
+            timer2_.stop();
+    };
+    hooks.characterListChanged = [this](const QStringList& names) {
+        state_.CharacterList = names;
+        messaging_->showCharacters(names);
+    };
+    hooks.selectFirstCharacter = [this] { messaging_->showCharacters(state_.CharacterList); };
+    hooks.closePeerSockets = [this] {
+        state_.sockets.RecSock.close();
+        state_.sockets.SendSock.close();
+    };
+    hooks.playWave = [this](const QString& path) { return PlayWave(speech_->sound, path); };
+    hooks.applied = [this] {
+        window_->command("DoUpdate")->setEnabled(!state_.settings.UpdateCommand.isEmpty());
+    };
 }
 
 SplashWindow* Startup::splash() const {
@@ -274,6 +307,7 @@ bool Startup::Form_Load() {
         std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
     linkSwitches();
+    linkOptions();
     // 12-14: character folders and the character list.
     setUpCharacters();
     // 15: aliases. 16: message logs; a first run is greeted.

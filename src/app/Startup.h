@@ -66,6 +66,7 @@ private:
     void placeWindow();
     bool bindSockets();
     void setUpCharacters();
+    void linkOptions();
     void linkSwitches();
     bool EnsureOutboxDir();
     // Queued e-mails waiting in the outbox, which the exit warns about.
@@ -85,7 +86,8 @@ private:
     bool ended_ = false;
     int exitCode_ = 0;
     bool unloading_ = false;
-    bool loaded_ = false; // start-up has armed the check timer
+    bool loaded_ = false;             // start-up has armed the check timer
+    bool timerBeforeOptions_ = false; // the check timer ran when the Options window opened
 };
 
 } // namespace gabblet

@@ -189,6 +189,17 @@ QStringList FillCharacterList(const Settings& settings) {
     return list;
 }
 
+QStringList characterNames(const QString& folder, CharacterKind kind) {
+    QStringList names;
+    if (kind == CharacterKind::None)
+        return names;
+    const bool agent = kind == CharacterKind::Agent;
+    for (const CharacterFile& file :
+         listCharacters(folder, agent ? kAgentSuffix : kAssistantSuffix))
+        names << (agent ? file.name : QLatin1Char('*') + file.name);
+    return names;
+}
+
 QString ResolveCharacter(const Settings& settings, StatusLog& status, const QString& name) {
     if (name.compare(kNone, Qt::CaseInsensitive) == 0)
         return name;

@@ -27,6 +27,10 @@ void FindCharacterDirs(Settings& settings, const QStringList& folders);
 // Agent names, then "*" assistant names, then "[None]".
 QStringList FillCharacterList(const Settings& settings);
 
+// The characters of one kind in a folder, named as the list names them
+// (assistants with their "*"), sorted; none for an empty folder name.
+QStringList characterNames(const QString& folder, CharacterKind kind);
+
 // The name to use for `name`, substituting (with a status line) when the
 // character does not exist. Names match their files without regard to
 // letter case and come back spelled as the file is.

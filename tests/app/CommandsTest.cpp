@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "peer/ui/ComposerFrame.h"
+#include "platform/IniFile.h"
 #include "platform/Wait.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -240,4 +242,45 @@ TEST_F(CommandsTest, AltLettersOnTheMessageTabDoNotCollide) {
             << "Alt+" << m.toLatin1() << ": " << captions.join(", ").toStdString();
     }
     EXPECT_GE(owners.size(), 20);
+}
+
+// The check timer stops while the Options window is open; Cancel brings back
+// what was, OK what its "Active email checking" box says.
+TEST_F(CommandsTest, TheOptionsWindowHoldsTheCheckTimer) {
+    auto c = start();
+    QTimer& timer = c->Timer2();
+    auto options = [&c]() -> QDialog* {
+        c->window().command("SetOptions")->trigger();
+        return c->window().findChild<QDialog*>("Options");
+    };
+    auto click = [](QDialog* w, const char* name) {
+        w->findChild<QAbstractButton*>(name)->click();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    ASSERT_TRUE(timer.isActive());
+    QDialog* w = options();
+    ASSERT_TRUE(w && w->isVisible());
+    EXPECT_TRUE(w->isModal());
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(options(), w); // one window at a time
+    click(w, "Cancel");
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(c->window().findChild<QDialog*>("Options"), nullptr);
+
+    w = options();
+    w->findChild<QAbstractButton*>("CheckEmail")->setChecked(false);
+    click(w, "OK");
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_FALSE(state().settings.CheckEmail);
+    EXPECT_EQ(ReadIniKey(home.file("gabblet.ini"), "CheckEmail", ""), "0");
+
+    w = options();
+    click(w, "Cancel");
+    EXPECT_FALSE(timer.isActive()); // off before, off after
+    timer.setInterval(500);
+    w = options();
+    w->findChild<QAbstractButton*>("CheckEmail")->setChecked(true);
+    click(w, "OK");
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 60000);
 }

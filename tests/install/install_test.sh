@@ -57,7 +57,7 @@ mkdir -p "$home" "$work/elsewhere"
 printf 'version=0.34\r\nport=0\r\n' >"$home/gabblet.ini"
 : >"$home/rec.txt"
 cd "$work/elsewhere"
-printf 'wait 500\ntrigger HelpContents\ndump Combo3\nquit\n' |
+printf 'wait 500\ntrigger HelpContents\ndump Combo3\ntrigger SetOptions\ndump CPath\nclick Cancel\nquit\n' |
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 QT_QPA_PLATFORM=offscreen \
         timeout 60 "$prefix/bin/gabblet" >"$work/run.out" 2>"$work/run.err" ||
     fail "the installed program did not end well ($?): $(tail -n 20 "$work/run.err")"
@@ -65,5 +65,8 @@ grep -qxF "gabblet: help: $prefix/share/gabblet/help/index.html" "$work/run.err"
     fail "the help was not found in the installation: $(cat "$work/run.err")"
 grep -qxF "dump Combo3: Bramble" "$work/run.out" ||
     fail "the characters were not found: $(cat "$work/run.out")"
+grep -qxF "dump CPath: $prefix/share/gabblet/characters/" "$work/run.out" ||
+    fail "the character folder is not the installed one: $(cat "$work/run.out")"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "installation in $prefix passed"

@@ -1,0 +1,49 @@
+#include "options/AdvancedSettings.h"
+
+#include <array>
+
+namespace gabblet {
+
+namespace {
+
+using Check = AdvancedSetting::Check;
+
+const std::array kAdvanced{
+    AdvancedSetting{"BindAddress", "Bind address",
+                    "The address of this computer that Gabblet's two ports listen on; empty for "
+                    "all of them. Takes effect at the next start.",
+                    &Settings::BindAddress, Check::IpAddress},
+    AdvancedSetting{"UpdateCommand", "Update command",
+                    "The program that File > Update runs to install a newer Gabblet; empty "
+                    "switches updating off.",
+                    &Settings::UpdateCommand},
+    AdvancedSetting{"CAFile", "Extra certificate authorities",
+                    "A PEM file of authorities trusted besides the system's, for mail servers "
+                    "with a certificate of their own; empty for the system's only.",
+                    &Settings::CAFile, Check::ExistingFile, INT_MIN, INT_MAX,
+                    "Specify a file of certificate authorities",
+                    "Certificates (*.pem *.crt)|*.pem;*.crt"},
+};
+
+} // namespace
+
+std::span<const AdvancedSetting> advancedSettings() {
+    return kAdvanced;
+}
+
+QString advancedText(const Settings& settings, const AdvancedSetting& setting) {
+    return std::visit(
+        [&settings](auto member) -> QString {
+            const auto& value = settings.*member;
+            using V = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<V, QString>)
+                return value;
+            else if constexpr (std::is_same_v<V, bool>)
+                return value ? QStringLiteral("1") : QStringLiteral("0");
+            else
+                return QString::number(value);
+        },
+        setting.field);
+}
+
+} // namespace gabblet
