@@ -54,9 +54,9 @@ void Startup::linkSwitches() {
         disable->setChecked(noAction);
         quiet->setEnabled(!noAction);
         if (noAction)
-            timer2_.stop();
+            timerPause_.setRunning(false);
         else if (state_.settings.CheckEmail && loaded_)
-            timer2_.start();
+            timerPause_.setRunning(true);
     };
     connect(composer_, &ComposerFrame::noActionToggled, this, follow);
     connect(composer_, &ComposerFrame::quietToggled, quiet, &QAction::setChecked);
@@ -72,17 +72,13 @@ void Startup::linkSwitches() {
 // port closes both sockets until the next start.
 void Startup::linkOptions() {
     OptionsHooks& hooks = commands_->optionsHooks;
-    hooks.pauseCheckTimer = [this] {
-        timerBeforeOptions_ = timer2_.isActive();
-        timer2_.stop();
-    };
+    hooks.pauseCheckTimer = [this] { timerPause_.pause(); };
     hooks.restoreCheckTimer = [this](std::optional<bool> running) {
-        if (running)
+        if (running) {
             timer2_.setInterval(60000);
-        if (running.value_or(timerBeforeOptions_))
-            timer2_.start();
-        else
-            timer2_.stop();
+            timerPause_.setRunning(*running);
+        }
+        timerPause_.resume();
     };
     hooks.characterListChanged = [this](const QStringList& names) {
         state_.CharacterList = names;
@@ -345,10 +341,7 @@ bool Startup::Form_Load() {
     // 26: inbox tree from the header caches, outbox view.
     // 27: the check timer runs exactly when checking is on (and Disable is off).
     loaded_ = true;
-    if (state_.settings.CheckEmail && !state_.settings.NoAction)
-        timer2_.start();
-    else
-        timer2_.stop();
+    timerPause_.setRunning(state_.settings.CheckEmail && !state_.settings.NoAction);
     // 28.
     status(QStringLiteral("Done"));
     return true;

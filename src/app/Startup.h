@@ -2,6 +2,7 @@
 
 #include "app/AppOptions.h"
 #include "app/CommandLine.h"
+#include "platform/TimerPause.h"
 
 #include <QObject>
 #include <QPointer>
@@ -47,6 +48,9 @@ public:
     MainWindow& window() { return *window_; }
     ComposerFrame& composer() { return *composer_; }
     QTimer& Timer2() { return timer2_; }
+    // Every window and command that keeps e-mail from being checked while it
+    // is open pauses Timer2 through this.
+    TimerPause& timerPause() { return timerPause_; }
     SplashWindow* splash() const;
     // The menu commands; there once start-up has made the speech services.
     MenuCommands* commands() const { return commands_.get(); }
@@ -83,6 +87,7 @@ private:
     std::unique_ptr<MenuCommands> commands_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
+    TimerPause timerPause_{timer2_};
     bool ended_ = false;
     int exitCode_ = 0;
     bool unloading_ = false;

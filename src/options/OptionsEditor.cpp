@@ -313,22 +313,27 @@ bool OptionsEditor::writeKeys(int port) {
         {"CacheAcc", flagText(v.CacheAcc)},
         {"CacheEmail", flagText(v.CacheEmail)},
     };
-    auto write = [this](const char* name, const QString& value) {
+    // Each file is rewritten once, with all of its keys or none of them.
+    IniBatch user(settings_.UserFile);
+    std::optional<IniBatch> shared;
+    if (settings_.SharedFile != settings_.UserFile)
+        shared.emplace(settings_.SharedFile);
+    auto write = [&](const char* name, const QString& value) {
         const SettingKey& key = settingKey(QLatin1String(name));
-        const QString& file = settingsFile(settings_, key);
-        if (WriteIniKey(file, QLatin1String(key.name), value))
-            return true;
-        info(QStringLiteral("Sorry - the settings could not be saved in ") + file +
-             QLatin1Char('.'));
-        return false;
+        IniBatch& batch = key.file == SettingsFileKind::Shared && shared ? *shared : user;
+        batch.write(QLatin1String(key.name), value);
     };
-    for (const auto& [name, value] : keys) {
-        if (!write(name, value))
+    for (const auto& [name, value] : keys)
+        write(name, value);
+    for (const AdvancedSetting& setting : advancedSettings())
+        write(setting.key, v.advanced.value(QLatin1String(setting.key)).trimmed());
+    for (auto [batch, file] : {std::pair{shared ? &*shared : nullptr, settings_.SharedFile},
+                               std::pair{&user, settings_.UserFile}}) {
+        if (batch && !batch->commit()) {
+            info(QStringLiteral("Sorry - the settings could not be saved in ") + file +
+                 QLatin1Char('.'));
             return false;
-    }
-    for (const AdvancedSetting& setting : advancedSettings()) {
-        if (!write(setting.key, v.advanced.value(QLatin1String(setting.key)).trimmed()))
-            return false;
+        }
     }
     return true;
 }

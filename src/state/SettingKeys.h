@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <QAnyStringView>
+#include <QString>
 
 #include <span>
 

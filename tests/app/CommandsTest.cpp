@@ -283,4 +283,11 @@ TEST_F(CommandsTest, TheOptionsWindowHoldsTheCheckTimer) {
     click(w, "OK");
     EXPECT_TRUE(timer.isActive());
     EXPECT_EQ(timer.interval(), 60000);
+
+    // Disable, switched on from the tray while the window is open, wins.
+    w = options();
+    c->window().SetDisable()->trigger();
+    EXPECT_FALSE(timer.isActive());
+    click(w, "Cancel");
+    EXPECT_FALSE(timer.isActive());
 }
