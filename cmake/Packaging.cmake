@@ -6,12 +6,12 @@ set(CPACK_PACKAGE_VENDOR "The Gabblet developers")
 set(CPACK_PACKAGE_CONTACT "${GABBLET_BUG_ADDRESS}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "desktop messenger whose animated characters speak your messages")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Gabblet sends short messages to people on your network who also run it.\n"
-    "On the recipient's desktop an animated character appears and speaks the\n"
-    "message through espeak-ng, and a one-word reply tells the sender whether it\n"
-    "was spoken normally, quietly or not at all. It also reads the clipboard, or\n"
-    "a dropped text file, aloud. gabblet-send sends messages from scripts.")
+set(CPACK_PACKAGE_DESCRIPTION "Gabblet sends short messages to people on your network who\n\
+also run it. On the recipient's desktop an animated character appears and\n\
+speaks the message through espeak-ng, and a one-word reply tells the sender\n\
+whether it was spoken normally, quietly or not at all. It also reads the\n\
+clipboard, or a dropped text file, aloud. gabblet-send sends messages from\n\
+scripts.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY gabblet)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

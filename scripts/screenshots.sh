@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots: each bundled character in the
-# middle of a sentence, and the notification window. Needs a built program
-# (scripts/run.sh or scripts/build.sh build-release) and xvfb-run.
+# middle of a sentence, the notification window, and the windows. Needs a
+# built program (scripts/run.sh or scripts/build.sh build-release) and xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build-release/src/app/gabblet}
@@ -37,11 +37,11 @@ shoot notification-window "[None]" "Hello Ann! You have three new messages from 
 fi
 
 # The main window, driven through its script commands (one script per shot).
-window() { # name script
-    local name=$1 script=$2
+window() { # name script [settings]
+    local name=$1 script=$2 settings=${3:-port=0}
     local home
     home=$(mktemp -d)
-    printf 'version=0.34\r\nport=0\r\ndefaultchar=Bramble\r\n' > "$home/gabblet.ini"
+    printf 'version=0.34\r\n%b\r\ndefaultchar=Bramble\r\n' "$settings" > "$home/gabblet.ini"
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
     printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
@@ -63,5 +63,10 @@ window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
 window alias-window 'trigger DoAlias\n'
+# The Options window on the usual port, bound to an address of its own so
+# that it cannot clash with a copy of Gabblet that is running.
+options='port=12345\r\nbindaddress=127.0.0.77\r\nmyname=Anna'
+window options-general 'trigger SetOptions\n' "$options"
+window options-advanced 'trigger SetOptions\nset OptionsPages 1\n' "$options"
 fi
 echo "screenshots written to $out"

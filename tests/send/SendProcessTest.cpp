@@ -48,8 +48,8 @@ TEST(GabbletSend, RepliesOfARunningGabbletAndOfNobody) {
     ASSERT_TRUE(bee.ready()) << bee.err.toStdString();
 
     // Nothing listens on 127.0.0.9: "no reply" once the time-out is over.
-    SendRun r = send({"--port", p, "--character", "Bramble", "--hide", "--timeout", "1.5", "127.0.0.3",
-                  "127.0.0.9", "--", "Hello", "from", "the", "build"});
+    SendRun r = send({"--port", p, "--character", "Bramble", "--hide", "--timeout", "1.5",
+                      "127.0.0.3", "127.0.0.9", "--", "Hello", "from", "the", "build"});
     EXPECT_EQ(r.out, "127.0.0.3: OK\n127.0.0.9: no reply\n") << r.err.toStdString();
     EXPECT_EQ(r.status, 1);
     EXPECT_GE(r.ms, 1400);
@@ -82,8 +82,8 @@ TEST(GabbletSend, RepliesOfARunningGabbletAndOfNobody) {
     const int before = bee.records();
     r = send({"--port", p, "--timeout", "3", "no-such-host.invalid", "--", "x"});
     EXPECT_EQ(r.out, "no-such-host.invalid: no reply\n");
-    EXPECT_TRUE(r.err.startsWith("gabblet-send: no-such-host.invalid: unknown host"))
-        << r.err.toStdString();
+    // Why, on standard error: unknown, or (with a slow resolver) not known in time.
+    EXPECT_TRUE(r.err.startsWith("gabblet-send: no-such-host.invalid: ")) << r.err.toStdString();
     EXPECT_EQ(r.status, 1);
     r = send({"--port", p, "--character", "a:b", "127.0.0.3", "--", "never sent"});
     EXPECT_EQ(r.status, 2);
@@ -122,7 +122,7 @@ for _ in range(2):
 
     const QString p = QString::number(port);
     SendRun r = send({"--port", p, "--action", "Wave", "--character", "Bramble", "--sync", "--hide",
-                  "127.0.0.6", "--", QString::fromUtf8("Héllo → 10:30")});
+                      "127.0.0.6", "--", QString::fromUtf8("Héllo → 10:30")});
     EXPECT_EQ(r.out, "127.0.0.6: OK\n") << r.err.toStdString();
     EXPECT_EQ(r.status, 0);
     r = send({"--scan", "--port", p, "127.0.0.6"});
