@@ -41,9 +41,7 @@ bool nextLine(const QByteArray& data, qsizetype from, Line& line) {
 
 // Key comparison: the text before the first '=', trimmed, any letter case.
 // A line without '=' never matches.
-bool keyMatches(const QByteArray& data, const Line& line, const QString& key) {
-    const char* base = data.constData() + line.start;
-    const qsizetype len = line.end - line.start;
+bool keyMatches(const char* base, qsizetype len, const QString& key) {
     const void* eq = std::memchr(base, '=', static_cast<size_t>(len));
     if (!eq)
         return false;
@@ -51,11 +49,35 @@ bool keyMatches(const QByteArray& data, const Line& line, const QString& key) {
     return cp1252::decode(base, keyLen).trimmed().compare(key, Qt::CaseInsensitive) == 0;
 }
 
-QString valueOf(const QByteArray& data, const Line& line) {
-    const char* base = data.constData() + line.start;
-    const qsizetype len = line.end - line.start;
+bool keyMatches(const QByteArray& data, const Line& line, const QString& key) {
+    return keyMatches(data.constData() + line.start, line.end - line.start, key);
+}
+
+// The value of a line that has a '=' (one keyMatches accepted).
+QString valueOf(const char* base, qsizetype len) {
     const char* eq = static_cast<const char*>(std::memchr(base, '=', static_cast<size_t>(len)));
     return cp1252::decode(eq + 1, base + len - eq - 1).trimmed();
+}
+
+QString valueOf(const QByteArray& data, const Line& line) {
+    return valueOf(data.constData() + line.start, line.end - line.start);
+}
+
+QByteArray iniLine(const QString& key, const QString& value) {
+    // A line break inside a value would split it into lines that read back as
+    // other keys; the file format has no escape for it, so it becomes a blank.
+    QString flat = value;
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QByteArray line = cp1252::encode(key.trimmed().toLower() + QLatin1Char('=') + flat);
+    line.append("\r\n");
+    return line;
+}
+
+std::optional<QByteArray> readIniBytes(const QString& file) {
+    if (!QFile::exists(file) && !QFileInfo(file).isSymLink())
+        return QByteArray();
+    // A folder, device, unreadable or oversized file is left alone.
+    return readRegularFile(file, kMaxIniBytes);
 }
 
 // Copies the file with its first matching line replaced (or dropped when
@@ -64,14 +86,10 @@ bool rewrite(const QString& file, const QString& key,
              const std::optional<QByteArray>& replacement) {
     if (file.isEmpty())
         return false;
-    QByteArray old;
-    const bool exists = QFile::exists(file) || QFileInfo(file).isSymLink();
-    if (exists) {
-        auto bytes = readRegularFile(file, kMaxIniBytes);
-        if (!bytes)
-            return false; // a folder, device, unreadable or oversized file: leave it be
-        old = std::move(*bytes);
-    }
+    auto bytes = readIniBytes(file);
+    if (!bytes)
+        return false;
+    const QByteArray old = std::move(*bytes);
     AtomicFile out(file, iniTempName(file), 0600);
     if (!out.open())
         return false;
@@ -128,13 +146,7 @@ QString ReadIniKey(const QString& file, const QString& key, const QString& defau
 }
 
 bool WriteIniKey(const QString& file, const QString& key, const QString& value) {
-    // A line break inside a value would split it into lines that read back as
-    // other keys; the file format has no escape for it, so it becomes a blank.
-    QString flat = value;
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QByteArray line = cp1252::encode(key.trimmed().toLower() + QLatin1Char('=') + flat);
-    line.append("\r\n");
-    return rewrite(file, key, line);
+    return rewrite(file, key, iniLine(key, value));
 }
 
 bool DeleteIniKey(const QString& file, const QString& key) {
@@ -201,6 +213,73 @@ bool iniBool(const QString& text) {
 
 QString numberText(qint64 value) {
     return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
+}
+
+IniBatch::IniBatch(QString file) : file_(std::move(file)) {
+    auto bytes = file_.isEmpty() ? std::nullopt : readIniBytes(file_);
+    if (!bytes) {
+        readable_ = false;
+        return;
+    }
+    Line line{};
+    qsizetype pos = 0;
+    while (nextLine(*bytes, pos, line)) {
+        lines_.append(bytes->mid(line.start, line.next - line.start));
+        pos = line.next;
+    }
+}
+
+qsizetype IniBatch::find(const QString& key) const {
+    const QString wanted = key.trimmed();
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        const QByteArray& l = lines_.at(i);
+        qsizetype len = l.size();
+        while (len > 0 && (l.at(len - 1) == '\n' || l.at(len - 1) == '\r'))
+            --len;
+        if (keyMatches(l.constData(), len, wanted))
+            return i;
+    }
+    return -1;
+}
+
+QString IniBatch::read(const QString& key, const QString& defaultValue) const {
+    const qsizetype i = find(key);
+    if (i < 0)
+        return defaultValue;
+    const QByteArray& l = lines_.at(i);
+    qsizetype len = l.size();
+    while (len > 0 && (l.at(len - 1) == '\n' || l.at(len - 1) == '\r'))
+        --len;
+    return valueOf(l.constData(), len);
+}
+
+void IniBatch::write(const QString& key, const QString& value) {
+    const qsizetype i = find(key);
+    if (i >= 0) {
+        lines_[i] = iniLine(key, value);
+        return;
+    }
+    if (!lines_.isEmpty() && !lines_.last().endsWith('\n'))
+        lines_.last().append("\r\n");
+    lines_.append(iniLine(key, value));
+}
+
+void IniBatch::remove(const QString& key) {
+    const qsizetype i = find(key);
+    if (i >= 0)
+        lines_.removeAt(i);
+}
+
+bool IniBatch::commit() {
+    if (!readable_)
+        return false;
+    AtomicFile out(file_, iniTempName(file_), 0600);
+    if (!out.open())
+        return false;
+    for (const QByteArray& l : std::as_const(lines_))
+        if (!out.write(l))
+            return false;
+    return out.commit();
 }
 
 } // namespace gabblet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -17,6 +19,29 @@ bool DeleteIniKey(const QString& file, const QString& key);
 bool IniFlag(double number);
 
 QString iniTempName(const QString& file);
+
+// Many changes to one settings file written in one rewrite, so that a crash
+// leaves the file with all of them or with none. Keys match as above (the
+// first line with the key, any letter case), and reads see the changes made
+// so far. A file that cannot be read (a folder, a device, too large) takes
+// no changes: commit() then fails and leaves it as it was.
+class IniBatch final {
+public:
+    explicit IniBatch(QString file);
+    Q_DISABLE_COPY_MOVE(IniBatch)
+
+    QString read(const QString& key, const QString& defaultValue) const;
+    void write(const QString& key, const QString& value);
+    void remove(const QString& key);
+    bool commit();
+
+private:
+    qsizetype find(const QString& key) const;
+
+    QString file_;
+    QList<QByteArray> lines_; // each with its own line break, as read
+    bool readable_ = true;
+};
 
 // The leading decimal number of a text: blanks skipped, an optional sign,
 // digits with an optional fraction. Anything else, or nothing, gives 0.

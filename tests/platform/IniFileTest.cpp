@@ -2,6 +2,7 @@
 #include "platform/Files.h"
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -115,4 +116,28 @@ TEST(IniValues, NumbersFlagsAndBooleans) {
     EXPECT_FALSE(iniBool("0"));
     EXPECT_EQ(numberText(5), " 5");
     EXPECT_EQ(numberText(-1), "-1");
+}
+
+TEST_F(IniFileTest, ABatchIsWrittenInOneGoAndSeesItsOwnChanges) {
+    home.write("gabblet.ini", "port=1\nType0=POP3\r\nname0=Old\r\nkeep=me");
+    IniBatch batch(ini);
+    batch.write("name0", "New");
+    batch.write("Type1", "HotMail");
+    batch.remove("TYPE0");
+    batch.remove("absent");
+    EXPECT_EQ(batch.read("Name0", ""), "New");
+    EXPECT_EQ(batch.read("type0", "gone"), "gone");
+    // Nothing reaches the file before the commit.
+    EXPECT_EQ(ReadIniKey(ini, "type0", ""), "POP3");
+    ASSERT_TRUE(batch.commit());
+    EXPECT_EQ(home.read("gabblet.ini"),
+              QByteArray("port=1\nname0=New\r\nkeep=me\r\ntype1=HotMail\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(home.file("gabblet.in!")));
+
+    // A settings "file" that cannot be one takes nothing.
+    QDir().mkpath(home.file("folder.ini"));
+    IniBatch refused(home.file("folder.ini"));
+    refused.write("a", "b");
+    EXPECT_FALSE(refused.commit());
+    EXPECT_TRUE(QFileInfo(home.file("folder.ini")).isDir());
 }
