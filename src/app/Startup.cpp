@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/AppState.h"
+#include "app/MailCommands.h"
 #include "app/MainWindow.h"
 #include "app/MenuCommands.h"
 #include "app/Messaging.h"
@@ -53,9 +54,9 @@ void Startup::linkSwitches() {
         disable->setChecked(noAction);
         quiet->setEnabled(!noAction);
         if (noAction)
-            timer2_.stop();
+            timerPause_.setRunning(false);
         else if (state_.settings.CheckEmail && loaded_)
-            timer2_.start();
+            timerPause_.setRunning(true);
     };
     connect(composer_, &ComposerFrame::noActionToggled, this, follow);
     connect(composer_, &ComposerFrame::quietToggled, quiet, &QAction::setChecked);
@@ -74,6 +75,7 @@ Startup::~Startup() {
     if (splash_)
         delete splash_;
     // The commands and messaging refer to the speech services; they go first.
+    mail_.reset();
     commands_.reset();
     messaging_.reset();
 }
@@ -273,6 +275,7 @@ bool Startup::Form_Load() {
     commands_ =
         std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
+    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_);
     linkSwitches();
     // 12-14: character folders and the character list.
     setUpCharacters();
@@ -311,10 +314,7 @@ bool Startup::Form_Load() {
     // 26: inbox tree from the header caches, outbox view.
     // 27: the check timer runs exactly when checking is on (and Disable is off).
     loaded_ = true;
-    if (state_.settings.CheckEmail && !state_.settings.NoAction)
-        timer2_.start();
-    else
-        timer2_.stop();
+    timerPause_.setRunning(state_.settings.CheckEmail && !state_.settings.NoAction);
     // 28.
     status(QStringLiteral("Done"));
     return true;

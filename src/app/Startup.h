@@ -2,6 +2,7 @@
 
 #include "app/AppOptions.h"
 #include "app/CommandLine.h"
+#include "platform/TimerPause.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,6 +14,7 @@ namespace gabblet {
 
 struct AppState;
 class ComposerFrame;
+class MailCommands;
 class MainWindow;
 class MenuCommands;
 class Messaging;
@@ -47,9 +49,14 @@ public:
     MainWindow& window() { return *window_; }
     ComposerFrame& composer() { return *composer_; }
     QTimer& Timer2() { return timer2_; }
+    // Every window and command that keeps e-mail from being checked while it
+    // is open pauses Timer2 through this.
+    TimerPause& timerPause() { return timerPause_; }
     SplashWindow* splash() const;
     // The menu commands; there once start-up has made the speech services.
     MenuCommands* commands() const { return commands_.get(); }
+    // The e-mail commands; there once start-up has loaded the settings.
+    MailCommands* mail() const { return mail_.get(); }
     // Twips per pixel of the main window's screen, from its logical DPI.
     double twipsPerPixel() const;
 
@@ -80,8 +87,10 @@ private:
     std::unique_ptr<SpeechServices> speech_;
     std::unique_ptr<Messaging> messaging_;
     std::unique_ptr<MenuCommands> commands_;
+    std::unique_ptr<MailCommands> mail_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
+    TimerPause timerPause_{timer2_};
     bool ended_ = false;
     int exitCode_ = 0;
     bool unloading_ = false;
