@@ -20,7 +20,9 @@
 #include <QTabWidget>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <unistd.h>
 
 namespace gabblet {
@@ -28,13 +30,19 @@ namespace gabblet {
 namespace {
 
 // The open dialog first, so that its controls win over the main window's of
-// the same name (SSTab1, OK); among controls of one name, the one on the
-// tab in front (the accounts dialog has a TName on every tab).
+// the same name (SSTab1, OK), then the other windows on screen; among
+// controls of one name, the one on the tab in front (the accounts dialog has
+// a TName on every tab).
 QWidget* findControl(const QString& name) {
     QList<QWidget*> windows;
     if (QWidget* modal = QApplication::activeModalWidget())
         windows << modal;
-    windows << QApplication::topLevelWidgets();
+    // Windows on screen before hidden ones (a dialog just closed, a menu).
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    std::copy_if(tops.begin(), tops.end(), std::back_inserter(windows),
+                 [](QWidget* w) { return w->isVisible(); });
+    std::copy_if(tops.begin(), tops.end(), std::back_inserter(windows),
+                 [](QWidget* w) { return !w->isVisible(); });
     for (QWidget* top : std::as_const(windows)) {
         if (top->objectName() == name)
             return top;
@@ -60,9 +68,14 @@ QString textOf(QWidget* w) {
         return b->isCheckable() ? QString::number(b->isChecked() ? 1 : 0) : b->text();
     if (auto* l = qobject_cast<QLabel*>(w))
         return l->text();
-    if (auto* t = qobject_cast<QTabWidget*>(w))
-        return QString::number(t->currentIndex()) + QLatin1Char(' ') +
-               t->tabText(t->currentIndex());
+    if (auto* t = qobject_cast<QTabWidget*>(w)) {
+        // The caption as shown: "&&" is an ampersand, a single one marks the shortcut.
+        QString caption = t->tabText(t->currentIndex());
+        caption.replace(QLatin1String("&&"), QStringLiteral("\x01"))
+            .remove(QLatin1Char('&'))
+            .replace(QLatin1Char('\x01'), QLatin1Char('&'));
+        return QString::number(t->currentIndex()) + QLatin1Char(' ') + caption;
+    }
     if (auto* l = qobject_cast<QListWidget*>(w)) {
         QStringList items;
         for (int i = 0; i < l->count(); ++i)

@@ -64,6 +64,11 @@ QCheckBox* box(QWidget* parent, const char* name, const QString& caption) {
     return b;
 }
 
+// An ampersand in a name is shown, not taken for a shortcut mark.
+QString tabCaption(QString name) {
+    return name.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 } // namespace
 
 AccountsDialog::AccountsDialog(AccountEditor& editor, AccountCheck& check, TimerPause* pause,
@@ -216,7 +221,7 @@ void AccountsDialog::addPage(qsizetype index) {
     p.ORASActive->setChecked(tab.RASActive);
     p.LInboxSize->setText(editor_.inboxState(index));
 
-    SSTab1_->addTab(w, tab.Name.isEmpty() ? tab.Type : tab.Name);
+    SSTab1_->addTab(w, tabCaption(tab.Name.isEmpty() ? tab.Type : tab.Name));
     // The name becomes part of file names: the characters no file name may
     // hold are swallowed, typed or pasted. The tab carries the name.
     QLineEdit* name = p.TName;
@@ -230,7 +235,7 @@ void AccountsDialog::addPage(qsizetype index) {
         }
         const int at = SSTab1_->indexOf(w);
         if (at >= 0 && name->isEnabled())
-            SSTab1_->setTabText(at, clean.isEmpty() ? type : clean);
+            SSTab1_->setTabText(at, tabCaption(clean.isEmpty() ? type : clean));
     });
     pages_.push_back(std::move(page));
     if (tab.removed)
