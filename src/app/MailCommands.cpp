@@ -13,7 +13,12 @@ namespace gabblet {
 
 MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause)
     : state_(state), prompt_(prompt), window_(window), pause_(pause),
-      backends_(state.mail, nullptr), ids_(state.mail, state.paths), checkUi_(&window),
+#ifdef GABBLET_HAVE_POPMAIL
+      pop_(state.mail, state.settings, state.status, progress_), backends_(state.mail, &pop_),
+#else
+      backends_(state.mail, nullptr),
+#endif
+      ids_(state.mail, state.paths), checkUi_(&window),
       check_(state.mail, backends_, ids_, checkUi_, prompt) {
     check_.setCheckTimer(&pause.timer());
     QAction* accounts = window_.command("AccountsSetup");

@@ -5,6 +5,11 @@
 #include "mail/ServiceBackends.h"
 #include "mail/ui/GetPasswordDialog.h"
 
+#ifdef GABBLET_HAVE_POPMAIL
+#include "backends/POPMail.h"
+#include "platform/ProgressReporter.h"
+#endif
+
 #include <QObject>
 
 namespace gabblet {
@@ -37,6 +42,11 @@ private:
     Prompt& prompt_;
     MainWindow& window_;
     TimerPause& pause_;
+#ifdef GABBLET_HAVE_POPMAIL
+    // The main window does not show the progress of mail operations yet.
+    NoProgress progress_;
+    POPMail pop_;
+#endif
     ServiceBackends backends_;
     IdentifierTracker ids_;
     DesktopCheckUi checkUi_;
