@@ -42,25 +42,8 @@ AccountEditor::AccountEditor(MailTables& tables, const Settings& settings,
 void AccountEditor::fill() {
     LoadAccounts(tables_, settings_);
     tabs_.clear();
-    for (int i = 0; i < tables_.AccCount; ++i) {
-        const AccountRec& a = tables_.Acc[size_t(i)];
-        AccountTab t;
-        t.Type = a.Type;
-        t.Name = a.Name;
-        t.Description = a.Description;
-        t.Account = a.Account;
-        t.Password = a.Password;
-        t.Host = a.Host;
-        t.SMTP = a.SMTP;
-        t.Address = a.Address;
-        t.ChkFrq = QString::number(a.ChkFrq);
-        t.Active = a.Active;
-        t.StorePassword = a.StorePassword;
-        t.Remember = a.Remember;
-        t.RASActive = a.RASActive;
-        t.slot = i;
-        tabs_.append(t);
-    }
+    for (int i = 0; i < tables_.AccCount; ++i)
+        tabs_.append(tabOf(tables_.Acc[size_t(i)], i));
 }
 
 bool AccountEditor::add(const QString& type) {

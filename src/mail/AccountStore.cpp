@@ -118,6 +118,25 @@ QString idsFile(const ProgramPaths& paths, int slot) {
     return paths.userFile(QStringLiteral("gab") + QString::number(slot) + QStringLiteral(".ids"));
 }
 
+AccountTab tabOf(const AccountRec& a, int slot) {
+    AccountTab t;
+    t.Type = a.Type;
+    t.Name = a.Name;
+    t.Description = a.Description;
+    t.Account = a.Account;
+    t.Password = a.Password;
+    t.Host = a.Host;
+    t.SMTP = a.SMTP;
+    t.Address = a.Address;
+    t.ChkFrq = QString::number(a.ChkFrq);
+    t.Active = a.Active;
+    t.StorePassword = a.StorePassword;
+    t.Remember = a.Remember;
+    t.RASActive = a.RASActive;
+    t.slot = slot;
+    return t;
+}
+
 bool SaveAccounts(QList<AccountTab>& tabs, MailTables& tables, const Settings& settings,
                   const ProgramPaths& paths, Prompt& prompt) {
     // Passwords are written in the current scheme; a file without a version

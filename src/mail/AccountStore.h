@@ -48,6 +48,9 @@ struct AccountTab {
 // file. Old-scheme passwords are converted and written back at once.
 void LoadAccounts(MailTables& tables, const Settings& settings);
 
+// The tab of an account as loaded into the given slot.
+AccountTab tabOf(const AccountRec& account, int slot);
+
 // Writes the tabs that were not removed into slots 0, 1, 2, ... of the
 // account block, in tab order, in one rewrite of the settings file. An
 // account that moves to a lower slot (because one before it was removed)

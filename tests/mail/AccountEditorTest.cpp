@@ -1,33 +1,16 @@
-#include "mail/AccountEditor.h"
-#include "mail/IdentifierTracker.h"
+#include "AccountFixture.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramPaths.h"
-#include "support/MailFakes.h"
-#include "support/ScriptedPrompt.h"
-#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
 using namespace gabblet;
 
-class AccountEditorTest : public ::testing::Test {
+class AccountEditorTest : public test::AccountFixture {
 protected:
-    AccountEditorTest() {
-        settings.SharedFile = settings.UserFile = home.file("gabblet.ini");
-        home.write("gabblet.ini", "version=0.34\r\n"
-                                  "type0=POP3\r\nname0=Work\r\nactive0=0\r\n"
-                                  "type1=HotMail\r\nname1=Web\r\nactive1=1\r\nchkfrq1=30\r\n");
-    }
-    test::TempHome home;
-    Settings settings;
-    ProgramPaths paths{home.path()};
-    MailTables tables;
-    test::ScriptedPrompt prompt;
-    AccountEditor editor{tables, settings, paths, prompt};
-    test::FakeMailBackends backends{tables};
-    IdentifierTracker ids{tables, paths};
-    test::ScriptedCheckUi ui;
-    AccountCheck check{tables, backends, ids, ui, prompt};
+    AccountEditorTest()
+        : AccountFixture("version=0.34\r\n"
+                         "type0=POP3\r\nname0=Work\r\nactive0=0\r\n"
+                         "type1=HotMail\r\nname1=Web\r\nactive1=1\r\nchkfrq1=30\r\n") {}
 };
 
 TEST(AccountCaptions, FollowTheTypeAndTheTab) {

@@ -26,24 +26,8 @@ protected:
     QList<AccountTab> loadedTabs() {
         LoadAccounts(tables, settings);
         QList<AccountTab> tabs;
-        for (int i = 0; i < tables.AccCount; ++i) {
-            const AccountRec& a = tables.Acc[size_t(i)];
-            AccountTab t;
-            t.Type = a.Type;
-            t.Name = a.Name;
-            t.Account = a.Account;
-            t.Password = a.Password;
-            t.Host = a.Host;
-            t.SMTP = a.SMTP;
-            t.Address = a.Address;
-            t.ChkFrq = QString::number(a.ChkFrq);
-            t.Active = a.Active;
-            t.StorePassword = a.StorePassword;
-            t.Remember = a.Remember;
-            t.RASActive = a.RASActive;
-            t.slot = i;
-            tabs << t;
-        }
+        for (int i = 0; i < tables.AccCount; ++i)
+            tabs << tabOf(tables.Acc[size_t(i)], i);
         return tabs;
     }
     QString key(const QString& k) { return ReadIniKey(settings.UserFile, k, "(none)"); }

@@ -1,13 +1,8 @@
+#include "AccountFixture.h"
 #include "mail/ui/AccountsDialog.h"
-#include "mail/AccountEditor.h"
-#include "mail/IdentifierTracker.h"
 #include "mail/ui/GetPasswordDialog.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramPaths.h"
 #include "platform/TimerPause.h"
-#include "support/MailFakes.h"
-#include "support/ScriptedPrompt.h"
-#include "support/TempHome.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,13 +18,12 @@
 
 using namespace gabblet;
 
-class AccountsDialogTest : public ::testing::Test {
+class AccountsDialogTest : public test::AccountFixture {
 protected:
-    AccountsDialogTest() {
-        settings.SharedFile = settings.UserFile = home.file("gabblet.ini");
-        home.write("gabblet.ini", "version=0.34\r\n"
-                                  "type0=POP3\r\nname0=Home\r\nhost0=pop.example\r\nactive0=1\r\n"
-                                  "type1=HotMail\r\nname1=Web\r\n");
+    AccountsDialogTest()
+        : AccountFixture("version=0.34\r\n"
+                         "type0=POP3\r\nname0=Home\r\nhost0=pop.example\r\nactive0=1\r\n"
+                         "type1=HotMail\r\nname1=Web\r\n") {
         timer2.setInterval(60000);
         timer2.start();
     }
@@ -50,16 +44,6 @@ protected:
     QTabWidget* tabs() { return control<QTabWidget>("SSTab1"); }
     QString key(const char* k) { return ReadIniKey(settings.UserFile, k, "(none)"); }
 
-    test::TempHome home;
-    Settings settings;
-    ProgramPaths paths{home.path()};
-    MailTables tables;
-    test::ScriptedPrompt prompt;
-    AccountEditor editor{tables, settings, paths, prompt};
-    test::FakeMailBackends backends{tables};
-    IdentifierTracker ids{tables, paths};
-    test::ScriptedCheckUi ui;
-    AccountCheck check{tables, backends, ids, ui, prompt};
     QTimer timer2;
     TimerPause pause{timer2};
     std::unique_ptr<AccountsDialog> dialog;
