@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots: each bundled character in the
-# middle of a sentence, and the notification window. Needs a built program
+# middle of a sentence, the notification window, the main window's tabs and
+# the other windows. Needs a built program
 # (scripts/run.sh or scripts/build.sh build-release) and xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,11 +38,11 @@ shoot notification-window "[None]" "Hello Ann! You have three new messages from 
 fi
 
 # The main window, driven through its script commands (one script per shot).
-window() { # name script
-    local name=$1 script=$2
+window() { # name script [more gabblet.ini lines]
+    local name=$1 script=$2 ini=${3:-}
     local home
     home=$(mktemp -d)
-    printf 'version=0.34\r\nport=0\r\ndefaultchar=Bramble\r\n' > "$home/gabblet.ini"
+    printf 'version=0.34\r\nport=0\r\ndefaultchar=Bramble\r\n%b' "$ini" > "$home/gabblet.ini"
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
     printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
@@ -63,5 +64,14 @@ window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
 window alias-window 'trigger DoAlias\n'
+# Two accounts; the script goes on inside the accounts window once it is open.
+accounts='type0=POP3\r\nname0=Home\r\ndescription0=Family mail\r\naccount0=anna\r\n'
+accounts+='host0=pop.example.org\r\nsmtp0=smtp.example.org\r\naddress0=anna@example.org\r\n'
+accounts+='active0=1\r\nremember0=1\r\ninbox0=12\r\nchkfrq0=15\r\nstorepassword0=1\r\n'
+accounts+='password0=C99D9F8E7FCE\r\n'
+accounts+='type1=HotMail\r\nname1=Travel\r\ndescription1=Bookings and tickets\r\n'
+accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30\r\n'
+window accounts-pop3 'trigger AccountsSetup\nset SSTab1 0\n' "$accounts"
+window accounts-webmail 'trigger AccountsSetup\nset SSTab1 1\n' "$accounts"
 fi
 echo "screenshots written to $out"
