@@ -7,10 +7,12 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 using namespace gabblet;
 
@@ -21,6 +23,17 @@ void put(const QString& path, const QByteArray& bytes) {
         std::abort();
     f.write(bytes);
 }
+// A line break inside a value is written as a blank (the file has no escape).
+QString flat(QString text) {
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+bool same(const AccountRec& a, const AccountRec& b) {
+    return flat(a.Type) == flat(b.Type) && flat(a.Name) == flat(b.Name) &&
+           flat(a.Account) == flat(b.Account) && a.Password == b.Password &&
+           flat(a.Host) == flat(b.Host) && a.ChkFrq == b.ChkFrq && a.Active == b.Active &&
+           a.StorePassword == b.StorePassword && a.Reverse == b.Reverse;
+}
 QByteArray get(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
@@ -30,8 +43,12 @@ QByteArray get(const QString& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 64 * 1024)
         return 0;
-    static QTemporaryDir dir;
-    const ProgramPaths paths(dir.path());
+    // In memory where the system has it: every save is flushed to disk.
+    static const auto dir =
+        QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+            ? std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/gabblet-fuzz-XXXXXX"))
+            : std::make_unique<QTemporaryDir>();
+    const ProgramPaths paths(dir->path());
     Settings settings;
     settings.SharedFile = settings.UserFile = paths.file(QStringLiteral("gabblet.ini"));
     put(settings.UserFile, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
@@ -58,11 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (tables.AccCount != kept.size())
         std::abort();
     for (int i = 0; i < kept.size(); ++i) {
-        const AccountRec& a = tables.Acc[size_t(i)];
-        const AccountRec& b = kept[i];
-        if (a.Type != b.Type || a.Name != b.Name || a.Account != b.Account ||
-            a.Password != b.Password || a.Host != b.Host || a.ChkFrq != b.ChkFrq ||
-            a.Active != b.Active || a.StorePassword != b.StorePassword || a.Reverse != b.Reverse)
+        if (!same(tables.Acc[size_t(i)], kept[i]))
             std::abort();
         if (get(idsFile(paths, i)) != QByteArray::number(keptFrom[i]))
             std::abort();
