@@ -75,15 +75,17 @@ bool AccountEditor::namesAcceptable() {
     for (const AccountTab& t : std::as_const(tabs_)) {
         if (t.removed)
             continue;
-        if (t.Name.trimmed().isEmpty()) {
+        // The settings file keeps names without their outer blanks.
+        const QString name = t.Name.trimmed();
+        if (name.isEmpty()) {
             prompt_.inform(QStringLiteral("Please give every account a name."), kTitle);
             return false;
         }
-        if (seen.contains(t.Name, Qt::CaseInsensitive)) {
+        if (seen.contains(name, Qt::CaseInsensitive)) {
             prompt_.inform(QStringLiteral("All accounts must have a unique name"), kTitle);
             return false;
         }
-        seen << t.Name;
+        seen << name;
     }
     return true;
 }
