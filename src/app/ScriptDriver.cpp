@@ -10,27 +10,48 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTabWidget>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <unistd.h>
 
 namespace gabblet {
 
 namespace {
 
+// The open dialog first, so that its controls win over the main window's of
+// the same name (SSTab1, OK), then the other windows on screen; among
+// controls of one name, the one on the tab in front (the accounts dialog has
+// a TName on every tab).
 QWidget* findControl(const QString& name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
+    QList<QWidget*> windows;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        windows << modal;
+    // Windows on screen before hidden ones (a dialog just closed, a menu).
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    std::copy_if(tops.begin(), tops.end(), std::back_inserter(windows),
+                 [](QWidget* w) { return w->isVisible(); });
+    std::copy_if(tops.begin(), tops.end(), std::back_inserter(windows),
+                 [](QWidget* w) { return !w->isVisible(); });
+    for (QWidget* top : std::as_const(windows)) {
         if (top->objectName() == name)
             return top;
-        if (auto* w = top->findChild<QWidget*>(name))
-            return w;
+        const QList<QWidget*> found = top->findChildren<QWidget*>(name);
+        for (QWidget* w : found)
+            if (w->isVisibleTo(top))
+                return w;
+        if (!found.isEmpty())
+            return found.first();
     }
     return nullptr;
 }
@@ -39,11 +60,22 @@ QString textOf(QWidget* w) {
     if (auto* c = qobject_cast<QComboBox*>(w))
         return c->currentText();
     if (auto* e = qobject_cast<QLineEdit*>(w))
-        return e->text();
+        // A password never reaches a script's output.
+        return e->echoMode() == QLineEdit::Normal ? e->text() : QStringLiteral("(hidden)");
     if (auto* p = qobject_cast<QPlainTextEdit*>(w))
         return p->toPlainText();
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         return b->isCheckable() ? QString::number(b->isChecked() ? 1 : 0) : b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* t = qobject_cast<QTabWidget*>(w)) {
+        // The caption as shown: "&&" is an ampersand, a single one marks the shortcut.
+        QString caption = t->tabText(t->currentIndex());
+        caption.replace(QLatin1String("&&"), QStringLiteral("\x01"))
+            .remove(QLatin1Char('&'))
+            .replace(QLatin1Char('\x01'), QLatin1Char('&'));
+        return QString::number(t->currentIndex()) + QLatin1Char(' ') + caption;
+    }
     if (auto* l = qobject_cast<QListWidget*>(w)) {
         QStringList items;
         for (int i = 0; i < l->count(); ++i)
@@ -58,6 +90,28 @@ QString textOf(QWidget* w) {
 ScriptDriver::ScriptDriver(QObject* parent) : QObject(parent) {
     notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ScriptDriver::readInput);
+    qApp->installEventFilter(this);
+}
+
+// A command that opens a modal window (a dialog, the password question)
+// waits in that window's event loop until it closes. The lines after it then
+// run from inside that loop, so that a script can fill the window in and
+// close it.
+bool ScriptDriver::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && running_ && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if (w->isWindow() && w->isModal())
+            QMetaObject::invokeMethod(
+                this,
+                [this, window = QPointer<QWidget>(w)] {
+                    if (window && window->isVisible() && running_) {
+                        running_ = false;
+                        runPending();
+                    }
+                },
+                Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void ScriptDriver::readInput() {
@@ -80,8 +134,10 @@ void ScriptDriver::runPending() {
     if (running_)
         return;
     running_ = true;
-    while (!pending_.isEmpty())
+    while (!pending_.isEmpty()) {
         run(pending_.takeFirst());
+        running_ = true; // a window the line opened may have run the lines after it
+    }
     running_ = false;
 }
 

@@ -15,7 +15,8 @@ namespace gabblet {
 //   dump NAME          print "dump NAME: TEXT" on standard output
 //   wait MS            let the program run for MS milliseconds
 //   quit               end the program the orderly way
-// Commands run one after the other, also when one of them waits.
+// Commands run one after the other, also when one of them waits. A command
+// that opens a modal window lets the following ones run while it is open.
 class ScriptDriver final : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +24,9 @@ public:
 
 Q_SIGNALS:
     void quitRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void readInput();

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/AppState.h"
+#include "app/MailCommands.h"
 #include "app/MainWindow.h"
 #include "app/MenuCommands.h"
 #include "app/Messaging.h"
@@ -103,6 +104,7 @@ Startup::~Startup() {
     if (splash_)
         delete splash_;
     // The commands and messaging refer to the speech services; they go first.
+    mail_.reset();
     commands_.reset();
     messaging_.reset();
 }
@@ -302,6 +304,7 @@ bool Startup::Form_Load() {
     commands_ =
         std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
+    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_);
     linkSwitches();
     linkOptions();
     // 12-14: character folders and the character list.

@@ -14,6 +14,7 @@ namespace gabblet {
 
 struct AppState;
 class ComposerFrame;
+class MailCommands;
 class MainWindow;
 class MenuCommands;
 class Messaging;
@@ -54,6 +55,8 @@ public:
     SplashWindow* splash() const;
     // The menu commands; there once start-up has made the speech services.
     MenuCommands* commands() const { return commands_.get(); }
+    // The e-mail commands; there once start-up has loaded the settings.
+    MailCommands* mail() const { return mail_.get(); }
     // Twips per pixel of the main window's screen, from its logical DPI.
     double twipsPerPixel() const;
 
@@ -85,6 +88,7 @@ private:
     std::unique_ptr<SpeechServices> speech_;
     std::unique_ptr<Messaging> messaging_;
     std::unique_ptr<MenuCommands> commands_;
+    std::unique_ptr<MailCommands> mail_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     TimerPause timerPause_{timer2_};

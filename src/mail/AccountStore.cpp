@@ -3,9 +3,13 @@
 #include "mail/Passwords.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/Prompt.h"
 #include "platform/Version.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <vector>
 
 namespace gabblet {
 namespace {
@@ -20,7 +24,190 @@ bool isPlainName(const QString& name) {
            name != QLatin1String("..");
 }
 
+// Every key an account has in the block, the ones the dialog never shows included.
+const char* const kBlockKeys[] = {"Type",   "Name",     "Description", "Account", "Password",
+                                  "Host",   "SMTP",     "Address",     "Active",  "StorePassword",
+                                  "ChkFrq", "Remember", "RASActive",   "Reverse", "Inbox"};
+
+QString slotKey(const char* name, int slot) {
+    return QLatin1String(name) + QString::number(slot);
+}
+
+QString boolText(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// Writes one live tab into its slot; keys the account does not use are
+// deleted, so a slot never keeps what an earlier account left there.
+void writeTab(IniBatch& ini, const AccountTab& tab, int slot) {
+    auto put = [&](const char* key, const QString& value) { ini.write(slotKey(key, slot), value); };
+    put("Type", tab.Type);
+    put("Name", tab.Name);
+    put("Description", tab.Description);
+    put("Account", tab.Account);
+    put("Active", boolText(tab.Active));
+    put("ChkFrq", tab.ChkFrq.trimmed());
+    put("Remember", boolText(tab.Remember));
+    put("RASActive", boolText(tab.RASActive));
+    put("StorePassword", boolText(tab.StorePassword));
+    // A password the user no longer wants stored leaves the file.
+    if (tab.StorePassword)
+        put("Password", ScramblePassword(tab.Password));
+    else
+        ini.remove(slotKey("Password", slot));
+    const std::pair<const char*, const QString*> server[] = {
+        {"Host", &tab.Host}, {"SMTP", &tab.SMTP}, {"Address", &tab.Address}};
+    for (const auto& [key, value] : server) {
+        if (tab.Type == kPOP3)
+            put(key, *value);
+        else
+            ini.remove(slotKey(key, slot));
+    }
+}
+
+// The web-mail rule: a frequency below 10 that is not 0 becomes 10.
+void applyWebMailFrequency(AccountTab& tab, Prompt& prompt) {
+    if (!isWebMail(tab.Type))
+        return;
+    const double frequency = leadingNumber(tab.ChkFrq);
+    if (frequency == 0 || frequency >= 10)
+        return;
+    prompt.inform(QStringLiteral("Maximum check frequency is 10 minutes for web based email "
+                                 "services. I have changed your ") +
+                      tab.ChkFrq.trimmed() + QStringLiteral(" to 10"),
+                  tab.Name);
+    tab.ChkFrq = QStringLiteral("10");
+}
+
+// Identifier files follow their accounts: the moving ones step aside first,
+// every other file of a slot that is not kept goes, then the moving ones
+// take their new names. Identifier files only tell new mail from old, so a
+// file that cannot be moved is dropped rather than left with another account.
+void moveIdentifierFiles(const ProgramPaths& paths, const QList<AccountTab>& tabs,
+                         const std::vector<int>& oldSlots) {
+    QList<int> kept;
+    QList<std::pair<QString, int>> moving;
+    for (qsizetype t = 0; t < tabs.size(); ++t) {
+        const int from = oldSlots[size_t(t)], to = tabs[t].slot;
+        if (to < 0 || from < 0)
+            continue;
+        if (from == to) {
+            kept << to;
+        } else if (QFile::exists(idsFile(paths, from))) {
+            const QString aside = idsFile(paths, from) + QStringLiteral(".moving");
+            QFile::remove(aside);
+            if (QFile::rename(idsFile(paths, from), aside))
+                moving.append({aside, to});
+        }
+    }
+    for (int slot = 0; slot < kAccountSlots; ++slot)
+        if (!kept.contains(slot) && QFile::exists(idsFile(paths, slot)))
+            QFile::remove(idsFile(paths, slot));
+    for (const auto& [aside, to] : std::as_const(moving))
+        if (!QFile::rename(aside, idsFile(paths, to)))
+            QFile::remove(aside);
+}
+
 } // namespace
+
+bool isWebMail(const QString& type) {
+    return type == kHotMail || type == kMailCity;
+}
+
+QString idsFile(const ProgramPaths& paths, int slot) {
+    return paths.userFile(QStringLiteral("gab") + QString::number(slot) + QStringLiteral(".ids"));
+}
+
+AccountTab tabOf(const AccountRec& a, int slot) {
+    AccountTab t;
+    t.Type = a.Type;
+    t.Name = a.Name;
+    t.Description = a.Description;
+    t.Account = a.Account;
+    t.Password = a.Password;
+    t.Host = a.Host;
+    t.SMTP = a.SMTP;
+    t.Address = a.Address;
+    t.ChkFrq = QString::number(a.ChkFrq);
+    t.Active = a.Active;
+    t.StorePassword = a.StorePassword;
+    t.Remember = a.Remember;
+    t.RASActive = a.RASActive;
+    t.slot = slot;
+    return t;
+}
+
+bool SaveAccounts(QList<AccountTab>& tabs, MailTables& tables, const Settings& settings,
+                  const ProgramPaths& paths, Prompt& prompt) {
+    // Passwords are written in the current scheme; a file without a version
+    // would have them read in the old one. Loading has already converted any
+    // old ones, so the version can go first.
+    const bool sameFile = settings.SharedFile == settings.UserFile;
+    const bool oldFile =
+        float(leadingNumber(ReadIniKey(settings.SharedFile, QStringLiteral("Version"),
+                                       QStringLiteral("0")))) < 0.3f;
+    if (oldFile && !sameFile)
+        WriteIniKey(settings.SharedFile, QStringLiteral("Version"), kVersionText);
+
+    IniBatch ini(settings.UserFile);
+    if (oldFile && sameFile)
+        ini.write(QStringLiteral("Version"), kVersionText);
+    // What moves with an account besides its tab, read before anything moves.
+    struct Carried {
+        QString reverse;
+        QString inbox;
+    };
+    std::vector<Carried> carried(size_t(tabs.size()));
+    for (qsizetype t = 0; t < tabs.size(); ++t)
+        if (tabs[t].slot >= 0)
+            carried[size_t(t)] = {ini.read(slotKey("Reverse", tabs[t].slot), QString()),
+                                  ini.read(slotKey("Inbox", tabs[t].slot), QString())};
+    int next = 0;
+    for (qsizetype t = 0; t < tabs.size(); ++t) {
+        AccountTab& tab = tabs[t];
+        if (tab.removed)
+            continue;
+        applyWebMailFrequency(tab, prompt);
+        writeTab(ini, tab, next);
+        for (const auto& [key, value] : {std::pair{"Reverse", carried[size_t(t)].reverse},
+                                         std::pair{"Inbox", carried[size_t(t)].inbox}}) {
+            if (value.isEmpty())
+                ini.remove(slotKey(key, next));
+            else
+                ini.write(slotKey(key, next), value);
+        }
+        ++next;
+    }
+    for (int slot = next; slot < kAccountSlots; ++slot)
+        for (const char* key : kBlockKeys)
+            ini.remove(slotKey(key, slot));
+    if (!ini.commit()) {
+        prompt.inform(QStringLiteral("Sorry - the accounts could not be saved in ") +
+                          settings.UserFile + QLatin1Char('.'),
+                      QStringLiteral("Accounts"), PromptIcon::Exclamation);
+        return false;
+    }
+
+    // The file is written: the slots in memory and on disk follow.
+    std::vector<int> oldSlots(size_t(tabs.size()));
+    std::vector<MailStateRec> states(static_cast<size_t>(kAccountSlots));
+    next = 0;
+    for (qsizetype t = 0; t < tabs.size(); ++t) {
+        AccountTab& tab = tabs[t];
+        oldSlots[size_t(t)] = tab.slot;
+        if (tab.removed) {
+            tab.slot = -1;
+            continue;
+        }
+        if (tab.slot >= 0 && tab.slot < kAccountSlots)
+            states[size_t(next)] = std::move(tables.MailState[size_t(tab.slot)]);
+        tab.slot = next++;
+    }
+    for (size_t i = 0; i < states.size(); ++i)
+        tables.MailState[i] = std::move(states[i]);
+    moveIdentifierFiles(paths, tabs, oldSlots);
+    return true;
+}
 
 void LoadAccounts(MailTables& tables, const Settings& settings) {
     const QString& file = settings.UserFile;
@@ -43,9 +230,7 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
         // failing the whole load.
         rec.ChkFrq = toInt16(leadingNumber(ReadIniKey(file, key("ChkFrq"), QStringLiteral("0"))))
                          .value_or(0);
-        const bool web =
-            rec.Type == QLatin1String("HotMail") || rec.Type == QLatin1String("MailCity");
-        if (web && rec.ChkFrq != 0 && rec.ChkFrq < 10)
+        if (isWebMail(rec.Type) && rec.ChkFrq != 0 && rec.ChkFrq < 10)
             rec.ChkFrq = 10;
         rec.Remember = flagKey(file, key("Remember"));
         rec.RASActive = flagKey(file, key("RASActive"));

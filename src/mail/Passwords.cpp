@@ -64,13 +64,14 @@ QString UnscramblePassword(const QString& text) {
     return out;
 }
 
+// The old scheme raised each character's byte, as the settings file stores
+// it, by 2; the sum wraps within the byte, so that every character the file
+// can hold comes back.
 QString UnscrambleOld(const QString& text) {
     QString out;
     out.reserve(text.size());
-    for (QChar c : text) {
-        if (c.unicode() >= 2)
-            out.append(QChar(char16_t(c.unicode() - 2)));
-    }
+    for (QChar c : text)
+        out.append(cp1252::fromByte(static_cast<unsigned char>((cp1252::toByte(c) - 2) & 0xFF)));
     return out;
 }
 
@@ -78,7 +79,7 @@ QString ScrambleOld(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (QChar c : text)
-        out.append(QChar(char16_t(c.unicode() + 2)));
+        out.append(cp1252::fromByte(static_cast<unsigned char>((cp1252::toByte(c) + 2) & 0xFF)));
     return out;
 }
 

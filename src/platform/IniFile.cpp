@@ -265,8 +265,7 @@ void IniBatch::write(const QString& key, const QString& value) {
 }
 
 void IniBatch::remove(const QString& key) {
-    const qsizetype i = find(key);
-    if (i >= 0)
+    for (qsizetype i = find(key); i >= 0; i = find(key))
         lines_.removeAt(i);
 }
 

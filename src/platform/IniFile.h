@@ -22,8 +22,10 @@ QString iniTempName(const QString& file);
 
 // Many changes to one settings file written in one rewrite, so that a crash
 // leaves the file with all of them or with none. Keys match as above (the
-// first line with the key, any letter case), and reads see the changes made
-// so far. A file that cannot be read (a folder, a device, too large) takes
+// first line with the key, any letter case), except that remove() takes
+// every line of the key: a file edited by hand may hold one twice, and a
+// removed key must not come back from its second line. Reads see the
+// changes made so far. A file that cannot be read (a folder, a device, too large) takes
 // no changes: commit() then fails and leaves it as it was.
 class IniBatch final {
 public:

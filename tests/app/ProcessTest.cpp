@@ -149,3 +149,50 @@ TEST(Process, TryAMessageReadTheClipboardAndOpenTheHelp) {
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_TRUE(page.readAll().contains("EmailPlural"));
 }
+
+// A script sets up an account through the accounts window: the commands
+// after the one that opens it run while it is open.
+TEST(Process, SetUpAnAccountThroughTheAccountsWindow) {
+    test::TempHome home;
+    home.write("gabblet.ini", "version=0.34\r\nport=0\r\ndebug=1\r\n");
+    Instance run(home.path());
+    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
+    run.process.write("trigger AccountsSetup\n"
+                      "set TypeList HotMail\n"
+                      "click AddAccount\n"
+                      "set TypeList POP3\n"
+                      "click AddAccount\n"
+                      "set TName Home\n"
+                      "set THost 127.0.0.1:1\n"
+                      "set TPassword hunter2\n"
+                      "check OStorePass 1\n"
+                      "dump TPassword\n"
+                      "dump LAccount\n"
+                      "click CheckIt\n" // refused: the web account has no name yet
+                      "set SSTab1 0\n"
+                      "set TName Web\n"
+                      "set SSTab1 1\n"
+                      "click CheckIt\n"
+                      "dump LInboxSize\n"
+                      "click OK\n"
+                      "dump SSTab1\n"
+                      "quit\n");
+    const QString err = run.finish();
+    const QString out = QString::fromUtf8(run.process.readAllStandardOutput());
+    EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("dump TPassword: (hidden)\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("dump LAccount: Account\n")) << out.toStdString();
+    EXPECT_TRUE(err.contains("gabblet: Accounts: Please give every account a name. [OK]"))
+        << err.toStdString();
+    EXPECT_TRUE(out.contains("dump LInboxSize: Status: ")) << out.toStdString();
+    EXPECT_TRUE(out.contains("dump SSTab1: 0 Message\n")) << out.toStdString(); // closed
+    EXPECT_FALSE((out + err).contains("hunter2"));
+    const QString ini = home.file("gabblet.ini");
+    EXPECT_EQ(ReadIniKey(ini, "type0", ""), "HotMail");
+    EXPECT_EQ(ReadIniKey(ini, "name0", ""), "Web");
+    EXPECT_EQ(ReadIniKey(ini, "name1", ""), "Home");
+    EXPECT_EQ(ReadIniKey(ini, "host1", ""), "127.0.0.1:1");
+    EXPECT_EQ(ReadIniKey(ini, "storepassword1", ""), "1");
+    EXPECT_FALSE(ReadIniKey(ini, "password1", "").isEmpty());
+    EXPECT_FALSE(home.read("gabblet.ini").contains("hunter2"));
+}

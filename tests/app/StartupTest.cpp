@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
 #include "platform/IniFile.h"
+#include "platform/TimerPause.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 
@@ -199,5 +200,29 @@ TEST_F(StartupTest, WithoutAPortNothingIsSent) {
     ASSERT_FALSE(prompt.shown.isEmpty());
     EXPECT_EQ(prompt.shown.last().text, "Send_Click Sorry: peer messaging is off (no port is set)");
     EXPECT_EQ(c->window().findChild<QPlainTextEdit*>("SendText")->toPlainText(), "Hello"); // kept
+    c->DoExit();
+}
+
+TEST_F(StartupTest, TheAccountsCommandWaitsForABusyBackEndAndPausesRespectDisable) {
+    settings("");
+    auto c = start();
+    QAction* accounts = c->window().command("AccountsSetup");
+    EXPECT_TRUE(accounts->isEnabled());
+    state->mail.AccCount = 1;
+    state->mail.Acc[0].Type = "POP3";
+    state->mail.MailState[0].Busy = true; // a check waits for its server
+    accounts->trigger();                  // no window opens (exec would not return here)
+    ASSERT_FALSE(prompt.shown.isEmpty());
+    EXPECT_TRUE(prompt.shown.last().text.startsWith("Gabblet is busy with e-mail"));
+
+    // Disable ticked while a window holds the check timer: it stays off after.
+    {
+        TimerPause::Hold window(c->timerPause());
+        c->window().SetDisable()->trigger();
+        EXPECT_FALSE(c->Timer2().isActive());
+    }
+    EXPECT_FALSE(c->Timer2().isActive());
+    c->window().SetDisable()->trigger();
+    EXPECT_TRUE(c->Timer2().isActive());
     c->DoExit();
 }

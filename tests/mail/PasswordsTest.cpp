@@ -35,6 +35,10 @@ TEST(Passwords, AccentedCharactersDoNotCorruptTheRest) {
 TEST(Passwords, OldSchemeAndDamagedText) {
     EXPECT_EQ(UnscrambleOld("Jgnnq"), "Hello");
     EXPECT_EQ(UnscrambleOld(ScrambleOld("pa55 word")), "pa55 word");
+    // Bytes, not character codes: the old file's 0x93 was 0x91 typed.
+    EXPECT_EQ(UnscrambleOld(QString::fromUtf8("\xe2\x80\x9c")), QString::fromUtf8("\xe2\x80\x98"));
+    const QString accented = QString::fromUtf8("\xc3\xbf\xc3\xbe\xe2\x82\xac");
+    EXPECT_EQ(UnscrambleOld(ScrambleOld(accented)), accented);
     const QString two = ScramblePassword("ab");
     EXPECT_EQ(UnscramblePassword(two + "Z"), "ab"); // a dangling digit is dropped
     EXPECT_EQ(UnscramblePassword(two.left(2) + "G1"), "a");

@@ -119,7 +119,7 @@ TEST(IniValues, NumbersFlagsAndBooleans) {
 }
 
 TEST_F(IniFileTest, ABatchIsWrittenInOneGoAndSeesItsOwnChanges) {
-    home.write("gabblet.ini", "port=1\nType0=POP3\r\nname0=Old\r\nkeep=me");
+    home.write("gabblet.ini", "port=1\nType0=POP3\r\nname0=Old\r\ntype0=again\r\nkeep=me");
     IniBatch batch(ini);
     batch.write("name0", "New");
     batch.write("Type1", "HotMail");

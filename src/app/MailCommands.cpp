@@ -1,0 +1,47 @@
+#include "MailCommands.h"
+
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "mail/AccountEditor.h"
+#include "mail/ui/AccountsDialog.h"
+#include "platform/Prompt.h"
+#include "platform/TimerPause.h"
+
+#include <QAction>
+
+namespace gabblet {
+
+MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause)
+    : state_(state), prompt_(prompt), window_(window), pause_(pause),
+#ifdef GABBLET_HAVE_POPMAIL
+      pop_(state.mail, state.settings, state.status, progress_), backends_(state.mail, &pop_),
+#else
+      backends_(state.mail, nullptr),
+#endif
+      ids_(state.mail, state.paths), checkUi_(&window),
+      check_(state.mail, backends_, ids_, checkUi_, prompt) {
+    check_.setCheckTimer(&pause.timer());
+    QAction* accounts = window_.command("AccountsSetup");
+    accounts->setEnabled(true);
+    connect(accounts, &QAction::triggered, this, &MailCommands::AccountsSetup);
+}
+
+MailCommands::~MailCommands() = default;
+
+void MailCommands::AccountsSetup() {
+    // Saving may move accounts to other slots; an operation waiting for its
+    // server would then finish on the wrong account.
+    if (anyAccountBusy(state_.mail)) {
+        prompt_.inform(QStringLiteral("Gabblet is busy with e-mail at the moment. Please open the "
+                                      "accounts again when it has finished."),
+                       QStringLiteral("Accounts"));
+        return;
+    }
+    AccountEditor editor(state_.mail, state_.settings, state_.paths, prompt_);
+    AccountsDialog dialog(editor, check_, &pause_, &window_);
+    dialog.setWindowIcon(window_.windowIcon());
+    connect(&dialog, &AccountsDialog::accountsSaved, this, &MailCommands::accountsChanged);
+    dialog.exec();
+}
+
+} // namespace gabblet

@@ -1,0 +1,61 @@
+#include "ServiceBackends.h"
+
+#ifdef GABBLET_HAVE_POPMAIL
+#include "backends/POPMail.h"
+#endif
+
+namespace gabblet {
+
+ServiceBackends::ServiceBackends(MailTables& tables, POPMail* pop) : tables_(tables), pop_(pop) {}
+
+void ServiceBackends::notSupported(int slot) {
+    if (slot < 0 || slot >= kAccountSlots)
+        return;
+    const QString& type = tables_.Acc[size_t(slot)].Type;
+    tables_.MailState[size_t(slot)].Status =
+        (type.isEmpty() ? QStringLiteral("This account type") : type) +
+        QStringLiteral(" accounts are not supported yet");
+}
+
+qint16 ServiceBackends::ChkPOP(int slot) {
+#ifdef GABBLET_HAVE_POPMAIL
+    if (pop_)
+        return pop_->ChkPOP(slot);
+#endif
+    notSupported(slot);
+    return -1;
+}
+
+bool ServiceBackends::getPOP(int slot, qint16 limit, bool closeAfter) {
+#ifdef GABBLET_HAVE_POPMAIL
+    if (pop_)
+        return pop_->getPOP(slot, limit, closeAfter);
+#else
+    Q_UNUSED(limit)
+    Q_UNUSED(closeAfter)
+#endif
+    notSupported(slot);
+    return false;
+}
+
+qint16 ServiceBackends::OutlookCount(int slot) {
+    notSupported(slot);
+    return -1;
+}
+
+bool ServiceBackends::OutlookList(int slot, qint16) {
+    notSupported(slot);
+    return false;
+}
+
+qint16 ServiceBackends::GetMailCity(int slot, qint16) {
+    notSupported(slot);
+    return -1;
+}
+
+qint16 ServiceBackends::GetHotMail(int slot, qint16) {
+    notSupported(slot);
+    return -1;
+}
+
+} // namespace gabblet
