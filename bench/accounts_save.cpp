@@ -3,6 +3,7 @@
 // with WriteIniKey (one rewrite each), measured in the same run. Also the
 // save that moves every account after a removed first one, and opening the
 // accounts window with nine tabs. Prints the median and the worst of each.
+#include "backends/POPMail.h"
 #include "mail/AccountCheck.h"
 #include "mail/AccountEditor.h"
 #include "mail/IdentifierTracker.h"
@@ -10,6 +11,8 @@
 #include "mail/ui/AccountsDialog.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/ProgressReporter.h"
+#include "platform/StatusLog.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QApplication>
@@ -142,7 +145,10 @@ int main(int argc, char** argv) {
                },
                save));
 
-    ServiceBackends backends(tables, nullptr);
+    StatusLog log;
+    NoProgress progress;
+    POPMail pop(tables, settings, log, progress);
+    ServiceBackends backends(tables, pop);
     IdentifierTracker ids(tables, paths);
     NoUi ui;
     AccountCheck check(tables, backends, ids, ui, prompt);

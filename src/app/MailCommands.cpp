@@ -6,18 +6,15 @@
 #include "mail/ui/AccountsDialog.h"
 #include "platform/Prompt.h"
 #include "platform/TimerPause.h"
+#include "state/MailTableOps.h"
 
 #include <QAction>
 
 namespace gabblet {
 
 MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause)
-    : state_(state), prompt_(prompt), window_(window), pause_(pause),
-#ifdef GABBLET_HAVE_POPMAIL
-      pop_(state.mail, state.settings, state.status, progress_), backends_(state.mail, &pop_),
-#else
-      backends_(state.mail, nullptr),
-#endif
+    : state_(state), prompt_(prompt), window_(window), pause_(pause), progress_(window),
+      pop_(state.mail, state.settings, state.status, progress_), backends_(state.mail, pop_),
       ids_(state.mail, state.paths), checkUi_(&window),
       check_(state.mail, backends_, ids_, checkUi_, prompt) {
     check_.setCheckTimer(&pause.timer());
@@ -31,7 +28,7 @@ MailCommands::~MailCommands() = default;
 void MailCommands::AccountsSetup() {
     // Saving may move accounts to other slots; an operation waiting for its
     // server would then finish on the wrong account.
-    if (anyAccountBusy(state_.mail)) {
+    if (IsAnyBusy(state_.mail)) {
         prompt_.inform(QStringLiteral("Gabblet is busy with e-mail at the moment. Please open the "
                                       "accounts again when it has finished."),
                        QStringLiteral("Accounts"));

@@ -1,14 +1,11 @@
 #pragma once
 
+#include "app/WindowProgress.h"
+#include "backends/POPMail.h"
 #include "mail/AccountCheck.h"
 #include "mail/IdentifierTracker.h"
 #include "mail/ServiceBackends.h"
 #include "mail/ui/GetPasswordDialog.h"
-
-#ifdef GABBLET_HAVE_POPMAIL
-#include "backends/POPMail.h"
-#include "platform/ProgressReporter.h"
-#endif
 
 #include <QObject>
 
@@ -42,11 +39,8 @@ private:
     Prompt& prompt_;
     MainWindow& window_;
     TimerPause& pause_;
-#ifdef GABBLET_HAVE_POPMAIL
-    // The main window does not show the progress of mail operations yet.
-    NoProgress progress_;
+    WindowProgress progress_;
     POPMail pop_;
-#endif
     ServiceBackends backends_;
     IdentifierTracker ids_;
     DesktopCheckUi checkUi_;

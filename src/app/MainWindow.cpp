@@ -11,11 +11,13 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -40,7 +42,7 @@ bool canRead(const QMimeData* mime) {
 
 MainWindow::MainWindow(StatusLog& status) : status_(status) {
     setObjectName(QStringLiteral("Gabblet"));
-    setWindowTitle(QStringLiteral("Gabblet"));
+    setCaption(QStringLiteral("Gabblet"));
     setWindowIcon(appIcon());
     // Roomy on a 1280 by 800 screen, and never larger than the screen.
     QSize size(1180, 720);
@@ -89,7 +91,19 @@ void MainWindow::fitToContents() {
 }
 
 void MainWindow::buildMailPages() {
-    auto* inbox = static_cast<QVBoxLayout*>(inbox_->layout());
+    // The progress of a mail operation shows in a vertical bar at the right
+    // of the page, only while one runs.
+    auto* row = new QHBoxLayout;
+    static_cast<QVBoxLayout*>(inbox_->layout())->addLayout(row);
+    auto* inbox = new QVBoxLayout;
+    row->addLayout(inbox, 1);
+    progressBar_ = new QProgressBar;
+    progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar_->setOrientation(Qt::Vertical);
+    progressBar_->setRange(0, 100);
+    progressBar_->setTextVisible(false);
+    progressBar_->hide();
+    row->addWidget(progressBar_);
     auto* note = new QLabel(QStringLiteral(
         "<b>E-mail</b><br>Watching e-mail accounts, announcing and reading new mail is not "
         "available in this version of Gabblet. Messages between Gabblet users work on the "
@@ -276,12 +290,19 @@ void MainWindow::restoreFromTray() {
     activateWindow();
 }
 
+void MainWindow::setCaption(const QString& caption) {
+    caption_ = caption;
+    setWindowTitle(caption);
+}
+
 void MainWindow::SetTitle(const QString& text) {
     setWindowTitle(QStringLiteral("Gabblet (") + text + QLatin1Char(')'));
 }
 
+// Back to the caption of the start, user folder included: a mail check must
+// not leave a second user's window looking like the first one's.
 void MainWindow::ResetTitle() {
-    setWindowTitle(QStringLiteral("Gabblet"));
+    setWindowTitle(caption_);
 }
 
 void MainWindow::acceptDropsOn(QWidget* widget) {

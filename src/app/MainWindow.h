@@ -7,6 +7,7 @@ class QAction;
 class QCheckBox;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
@@ -25,6 +26,8 @@ public:
 
     QTabWidget* SSTab1() const { return tabs_; }
     QPlainTextEdit* Acks() const { return acks_; }
+    // The Inbox tab's progress bar, hidden while no mail operation runs.
+    QProgressBar* ProgressBar1() const { return progressBar_; }
     QWidget* composerTab() const { return composer_; }
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
@@ -43,7 +46,10 @@ public:
     // What the tray icon does with a click: restore, or open the tray menu
     // (the window stays as it is).
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
-    // "Gabblet (text)" while something runs; "Gabblet" afterwards.
+    // The caption the window has while nothing runs ("Gabblet", with the
+    // user's folder when one was chosen).
+    void setCaption(const QString& caption);
+    // "Gabblet (text)" while something runs; the caption afterwards.
     void SetTitle(const QString& text);
     void ResetTitle();
     // Drops of text or files on this widget are read aloud.
@@ -81,6 +87,8 @@ private:
     QWidget* inbox_ = nullptr;
     QWidget* outbox_ = nullptr;
     QPlainTextEdit* acks_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QString caption_;
     QCheckBox* hotMailOpenUrl_ = nullptr;
     QAction* debugOn_ = nullptr;
     QAction* exitNoSave_ = nullptr;

@@ -268,7 +268,7 @@ bool Startup::Form_Load() {
     }
     if (!state_.paths.userDir().isEmpty())
         state_.Caption += QStringLiteral(" - ") + state_.paths.userDir().chopped(1);
-    window_->setWindowTitle(state_.Caption);
+    window_->setCaption(state_.Caption);
     // 6: settings path and the first tab.
     SetSettingsFiles(state_.settings, state_.paths);
     state_.speech.Volume = 65535;

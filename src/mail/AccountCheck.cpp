@@ -4,17 +4,11 @@
 #include "mail/IdentifierTracker.h"
 #include "mail/MailBackends.h"
 #include "platform/Prompt.h"
+#include "state/MailTableOps.h"
 
 #include <QTimer>
 
 namespace gabblet {
-
-bool anyAccountBusy(const MailTables& tables) {
-    for (qsizetype i = 0; i < tables.AccCount && i < kAccountSlots; ++i)
-        if (tables.MailState[size_t(i)].Busy)
-            return true;
-    return false;
-}
 
 AccountCheck::AccountCheck(MailTables& tables, MailBackends& backends, IdentifierTracker& ids,
                            AccountCheckUi& ui, Prompt& prompt)
@@ -34,7 +28,7 @@ bool AccountCheck::ChkAcc(int index) {
     // The back-ends refuse a second operation while one waits for its server,
     // and some of them answer that refusal with a count of 0. Taken for a
     // count, it would report an empty inbox and clear the "busy" it left.
-    if (anyAccountBusy(tables_)) {
+    if (IsAnyBusy(tables_)) {
         ms.Status = QStringLiteral("busy");
         return false;
     }

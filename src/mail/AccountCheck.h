@@ -10,10 +10,6 @@ class IdentifierTracker;
 class MailBackends;
 class Prompt;
 
-// A back-end operation of some account is waiting for its server; no other
-// may start meanwhile.
-bool anyAccountBusy(const MailTables& tables);
-
 // What the account check needs from the windows.
 class AccountCheckUi {
 public:

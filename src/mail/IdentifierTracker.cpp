@@ -4,6 +4,7 @@
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "state/MailTableOps.h"
 
 #include <QSet>
 
@@ -12,7 +13,6 @@
 namespace gabblet {
 namespace {
 
-const QString kNoId = QStringLiteral("[None]");
 // An identifier file holds at most 1001 identifiers of a few hundred
 // characters; anything far larger is not one of ours.
 constexpr qint64 kMaxIdsBytes = 4 * 1024 * 1024;
@@ -21,10 +21,6 @@ constexpr qint64 kMaxIdsBytes = 4 * 1024 * 1024;
 
 IdentifierTracker::IdentifierTracker(MailTables& tables, const ProgramPaths& paths)
     : tables_(tables), paths_(paths) {}
-
-bool IdentifierTracker::isNoId(const QString& id) {
-    return id.compare(kNoId, Qt::CaseInsensitive) == 0;
-}
 
 void IdentifierTracker::SaveIds(int slot) {
     slot_ = -1;

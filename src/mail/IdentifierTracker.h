@@ -21,9 +21,6 @@ public:
     void SaveIds(int slot);
     void CompareIds(int slot);
 
-    // The identifier of a message whose headers were not fetched.
-    static bool isNoId(const QString& id);
-
 private:
     bool loadFile(int slot);
 

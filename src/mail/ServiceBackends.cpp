@@ -1,12 +1,10 @@
 #include "ServiceBackends.h"
 
-#ifdef GABBLET_HAVE_POPMAIL
 #include "backends/POPMail.h"
-#endif
 
 namespace gabblet {
 
-ServiceBackends::ServiceBackends(MailTables& tables, POPMail* pop) : tables_(tables), pop_(pop) {}
+ServiceBackends::ServiceBackends(MailTables& tables, POPMail& pop) : tables_(tables), pop_(pop) {}
 
 void ServiceBackends::notSupported(int slot) {
     if (slot < 0 || slot >= kAccountSlots)
@@ -18,24 +16,11 @@ void ServiceBackends::notSupported(int slot) {
 }
 
 qint16 ServiceBackends::ChkPOP(int slot) {
-#ifdef GABBLET_HAVE_POPMAIL
-    if (pop_)
-        return pop_->ChkPOP(slot);
-#endif
-    notSupported(slot);
-    return -1;
+    return pop_.ChkPOP(slot);
 }
 
 bool ServiceBackends::getPOP(int slot, qint16 limit, bool closeAfter) {
-#ifdef GABBLET_HAVE_POPMAIL
-    if (pop_)
-        return pop_->getPOP(slot, limit, closeAfter);
-#else
-    Q_UNUSED(limit)
-    Q_UNUSED(closeAfter)
-#endif
-    notSupported(slot);
-    return false;
+    return pop_.getPOP(slot, limit, closeAfter);
 }
 
 qint16 ServiceBackends::OutlookCount(int slot) {

@@ -7,14 +7,14 @@ namespace gabblet {
 
 class POPMail;
 
-// The back-ends this program has. POP3 goes to the POP3 client when one is
-// given (and the program is built with it); local profiles and the two web-
-// mail services are not there yet. A call to a back-end that is missing
-// answers with its failure value and a Status saying the account type is not
-// supported yet, so the check reports it like any other failure.
+// The back-ends this program has. POP3 goes to the POP3 client; local
+// profiles and the two web-mail services are not there yet. A call to a
+// back-end that is missing answers with its failure value and a Status saying
+// the account type is not supported yet, so the check reports it like any
+// other failure.
 class ServiceBackends final : public MailBackends {
 public:
-    ServiceBackends(MailTables& tables, POPMail* pop);
+    ServiceBackends(MailTables& tables, POPMail& pop);
     Q_DISABLE_COPY_MOVE(ServiceBackends)
 
     qint16 ChkPOP(int slot) override;
@@ -28,7 +28,7 @@ private:
     void notSupported(int slot);
 
     MailTables& tables_;
-    [[maybe_unused]] POPMail* pop_; // used when built with the POP3 client
+    POPMail& pop_;
 };
 
 } // namespace gabblet

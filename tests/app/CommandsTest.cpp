@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/WindowProgress.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/IniFile.h"
 #include "platform/Wait.h"
@@ -24,6 +25,7 @@
 #include <QMimeData>
 #include <QMultiHash>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -195,6 +197,33 @@ TEST(MainWindowDrops, DropsAreHandedOnAfterTheDropHasEnded) {
     drop(&text);
     ASSERT_TRUE(texts.wait(2000));
     EXPECT_EQ(texts[0][0].toString(), "Read me");
+}
+
+// A mail operation shows its progress in the Inbox tab's bar and its title in
+// the caption, and gives back the caption of the start, user folder included.
+TEST(WindowProgress, TheBarAndTitleFollowAnOperationAndTheCaptionComesBack) {
+    StatusLog log;
+    MainWindow w(log);
+    w.setCaption("Gabblet - anna");
+    w.show();
+    WindowProgress progress(w);
+    QProgressBar* bar = w.findChild<QProgressBar*>("ProgressBar1");
+    ASSERT_EQ(bar, w.ProgressBar1());
+    EXPECT_TRUE(bar->isHidden());
+    bar->setValue(70); // left over from an earlier operation
+    progress.StartProgress("Home");
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(w.windowTitle(), "Gabblet (Home)");
+    progress.SetProgress(40);
+    EXPECT_EQ(bar->value(), 40);
+    progress.SetProgress(250);
+    EXPECT_EQ(bar->value(), 100);
+    progress.SetProgress(-3);
+    EXPECT_EQ(bar->value(), 0);
+    progress.EndProgress();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(w.windowTitle(), "Gabblet - anna");
 }
 
 namespace {

@@ -1,7 +1,11 @@
 #include "mail/AccountCheck.h"
+#include "backends/POPMail.h"
 #include "mail/IdentifierTracker.h"
 #include "mail/ServiceBackends.h"
 #include "platform/ProgramPaths.h"
+#include "platform/ProgressReporter.h"
+#include "platform/StatusLog.h"
+#include "state/Settings.h"
 #include "support/MailFakes.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
@@ -164,13 +168,16 @@ TEST_F(AccountCheckTest, IdentifiersOfTheLastRunComeFromTheIdentifierFile) {
 TEST(ServiceBackends, MissingBackEndsSayTheTypeIsNotSupportedYet) {
     MailTables tables;
     tables.Acc[0].Type = "MailCity";
-    tables.Acc[1].Type = "POP3";
+    tables.Acc[1].Type = "Outlook";
     tables.AccCount = 2;
-    ServiceBackends backends(tables, nullptr);
+    Settings settings;
+    StatusLog log;
+    NoProgress progress;
+    POPMail pop(tables, settings, log, progress);
+    ServiceBackends backends(tables, pop);
     EXPECT_EQ(backends.GetMailCity(0, 20), -1);
     EXPECT_EQ(tables.MailState[0].Status, "MailCity accounts are not supported yet");
-    EXPECT_EQ(backends.ChkPOP(1), -1);
-    EXPECT_EQ(tables.MailState[1].Status, "POP3 accounts are not supported yet");
-    EXPECT_FALSE(backends.getPOP(1, 20, true));
+    EXPECT_FALSE(backends.OutlookList(1, 20));
+    EXPECT_EQ(tables.MailState[1].Status, "Outlook accounts are not supported yet");
     EXPECT_EQ(backends.OutlookCount(99), -1); // outside the table: nothing touched
 }

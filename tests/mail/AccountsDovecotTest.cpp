@@ -44,7 +44,7 @@ TEST(AccountsWithDovecot, CheckCountsTheMailboxAndReportsARefusedPassword) {
     StatusLog log;
     NoProgress progress;
     POPMail pop(tables, settings, log, progress);
-    ServiceBackends backends(tables, &pop);
+    ServiceBackends backends(tables, pop);
     IdentifierTracker ids(tables, paths);
     test::ScriptedCheckUi ui;
     test::ScriptedPrompt prompt;
