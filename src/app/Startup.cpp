@@ -340,6 +340,9 @@ bool Startup::Form_Unload(bool askQuestions) {
                           window_->SSTab1()->currentIndex()))
             std::fprintf(stderr, "gabblet: could not save the settings in %s\n",
                          qUtf8Printable(state_.paths.programDir()));
+        // The notification window, if it is up, closes with the program.
+        if (speech_)
+            speech_->none.keepSize();
     }
     window_->removeTrayIcon();
     QFile::remove(crashMarker());

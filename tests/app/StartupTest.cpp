@@ -139,6 +139,7 @@ TEST_F(StartupTest, ExitWithoutSavingLeavesTheFilesAsTheyWere) {
     state->settings.Quiet = false;
     c->ExitNoSave();
     EXPECT_TRUE(c->ended());
+    c.reset(); // everything the program does on its way out is done
     EXPECT_EQ(home.read("gabblet.ini"), before);
     EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
 }
