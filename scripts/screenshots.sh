@@ -62,6 +62,7 @@ window main-inbox 'set SSTab1 1\n'
 window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
+window edit-menu 'popup EditMenu 120,90\n'
 window alias-window 'trigger DoAlias\n'
 fi
 echo "screenshots written to $out"
