@@ -1,6 +1,7 @@
 // A dropped file is anything at all: its bytes are decoded and cut into the
-// parts that are read aloud. Nothing may be lost or grow past a part's size,
-// and the composer's caret rule must stay inside the text.
+// parts that are read aloud. Nothing may be lost, no line may be longer than
+// a part's size, and a part grows past that size by its last line at most;
+// the composer's caret rule must stay inside the text.
 #include "peer/Insertion.h"
 #include "speech/Reader.h"
 
@@ -23,7 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Every character but the line breaks is read, once.
         qsizetype total = 0;
         for (const QString& chunk : gabblet::ReadChunks(text, perLine)) {
-            if (chunk.size() > gabblet::kReadChunkSize)
+            // Short of the size, then a line break and one whole line.
+            const qsizetype most =
+                perLine ? gabblet::kReadChunkSize : 2 * gabblet::kReadChunkSize + 1;
+            if (chunk.size() > most)
                 std::abort();
             total += withoutBreaks(chunk);
         }

@@ -63,6 +63,7 @@ window main-inbox 'set SSTab1 1\n'
 window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
+window edit-menu 'popup EditMenu 120,90\n'
 window alias-window 'trigger DoAlias\n'
 # The Options window on the usual port, bound to an address of its own so
 # that it cannot clash with a copy of Gabblet that is running.

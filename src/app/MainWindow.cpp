@@ -171,6 +171,7 @@ QAction* MainWindow::command(const char* name) const {
 
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("FileMenu"));
     addCommand(file, QStringLiteral("&Open..."), "MOpen", QKeySequence::Open);
     addCommand(file, QStringLiteral("&Save"), "MSave", QKeySequence::Save);
     addCommand(file, QStringLiteral("Save &As..."), "MSaveAs");
@@ -189,6 +190,7 @@ void MainWindow::buildMenus() {
 
     // The text box handles its own editing keys; the menu shows them.
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Ed&it"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
     addCommand(edit, QStringLiteral("Cu&t"), "MCut", QKeySequence::Cut);
     addCommand(edit, QStringLiteral("&Copy"), "MCopy", QKeySequence::Copy);
     addCommand(edit, QStringLiteral("&Paste"), "MPaste", QKeySequence::Paste);
@@ -202,8 +204,10 @@ void MainWindow::buildMenus() {
     addCommand(edit, QStringLiteral("&Read Clipboard"), "ReadClipMenu",
                QKeySequence(Qt::CTRL | Qt::Key_R));
     addCommand(edit, QStringLiteral("&Stop Speaking"), "StopMenu", QKeySequence(Qt::Key_Escape));
+    addCommand(edit, QStringLiteral("Stop and &Hide"), "StopHide");
 
     QMenu* messages = menuBar()->addMenu(QStringLiteral("&Messages"));
+    messages->setObjectName(QStringLiteral("MessagesMenu"));
     QAction* alias = addCommand(messages, QStringLiteral("A&lias..."), "DoAlias");
     connect(alias, &QAction::triggered, this, &MainWindow::aliasesRequested);
     messages->addSeparator();
@@ -211,6 +215,7 @@ void MainWindow::buildMenus() {
     messages->addAction(setQuiet_);
 
     QMenu* mail = menuBar()->addMenu(QStringLiteral("E-mai&l"));
+    mail->setObjectName(QStringLiteral("MailMenu"));
     addCommand(mail, QStringLiteral("&Check Now"), "MCheckEmail")->setEnabled(false);
     addCommand(mail, QStringLiteral("&Refresh"), "MRefresh")->setEnabled(false);
     mail->addSeparator();
@@ -219,6 +224,7 @@ void MainWindow::buildMenus() {
     addCommand(mail, QStringLiteral("A&nnouncements..."), "DoAnn")->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
     addCommand(help, QStringLiteral("&Contents"), "HelpContents", QKeySequence::HelpContents);
     addCommand(help, QStringLiteral("&About Gabblet"), "About");
 }

@@ -58,6 +58,7 @@ void MenuCommands::linkCommands() {
     on("MPreview", [this] { MPreview(); });
     on("ReadClipMenu", [this] { ReadClipboard(); });
     on("StopMenu", [this] { StopMenu(); });
+    on("StopHide", [this] { StopHide(); });
     on("HelpContents", [this] { HelpContents(); });
     on("About", [this] { About(); });
     on("DoUpdate", [this] { DoUpdate(); });
@@ -195,6 +196,15 @@ void MenuCommands::StopAll() {
 
 void MenuCommands::StopMenu() {
     StopAll();
+}
+
+void MenuCommands::StopHide() {
+    StopAll();
+    const QString& current = state_.speech.CurrentCharacter;
+    if (!current.isEmpty() && speech_.host.isLoaded(current))
+        speech_.host.hide(current);
+    if (speech_.none.isVisible())
+        speech_.none.Animation(QStringLiteral("hide"));
 }
 
 QString MenuCommands::helpFile() {

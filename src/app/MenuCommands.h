@@ -44,6 +44,9 @@ public:
     // Stops speaking: every wait ends and the current character's queue is dropped.
     void StopAll();
     void StopMenu();
+    // Stops speaking and takes the current character and the notification
+    // window off the screen.
+    void StopHide();
     void HelpContents();
     void About();
     void DoUpdate();

@@ -26,8 +26,7 @@ Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, Co
     connect(&frame_, &ComposerFrame::characterChosen, this, &Messaging::chooseCharacter);
     connect(&frame_, &ComposerFrame::notePreviewRequested, this, &Messaging::previewNote);
     connect(&frame_, &ComposerFrame::browseWaveClicked, this, &Messaging::browseWave);
-    state_.aliases.setLocalAddressSource(
-        [this] { return state_.sockets.SendSock.localAddress().toString(); });
+    state_.aliases.setLocalAddressSource([this] { return state_.sockets.localAddress(); });
 }
 
 Messaging::~Messaging() = default;
@@ -88,11 +87,6 @@ void Messaging::reuseRecord(int box, int caret) {
                  body.replace(QLatin1String("\r\n"), QLatin1String("\n")), record->hideAtEnd);
 }
 
-void Messaging::setCharacters(const QStringList& names, const QStringList& actions) {
-    frame_.setCharacters(names);
-    frame_.setActions(actions);
-}
-
 void Messaging::showCharacters(const QStringList& names) {
     frame_.setCharacters(names);
     chooseCharacter(names.value(0));
@@ -100,7 +94,10 @@ void Messaging::showCharacters(const QStringList& names) {
 
 void Messaging::chooseCharacter(const QString& name) {
     const CharacterSelection chosen = selectCharacter(speech_.host, state_.settings, name);
+    state_.ActionList = chosen.animations;
     frame_.setActions(chosen.animations);
+    if (!chosen.loaded.isEmpty())
+        state_.speech.CurrentCharacter = chosen.loaded;
     if (chosen.hasVoice)
         frame_.setVoice(chosen.pitch, chosen.speed);
 }
@@ -126,14 +123,10 @@ void Messaging::start() {
                                            state_.MesRec[0], speech_.speaker, speech_.clock);
     sender_ = std::make_unique<Sender>(state_.sockets.SendSock, peerPort, state_.aliases,
                                        state_.MesRec[1], speech_.ctx, speech_.speaker, prompt_);
-    // A burst of messages updates the boxes once, not once per message.
-    for (int box = 0; box < 2; ++box) {
-        historyTimer_[box].setSingleShot(true);
-        historyTimer_[box].setInterval(50);
-        connect(&historyTimer_[box], &QTimer::timeout, this, [this, box] { showHistory(box); });
-    }
-    connect(receiver_.get(), &Receiver::historyChanged, &historyTimer_[0],
-            qOverload<>(&QTimer::start));
+    // The receiver tells of new records once per batch of datagrams, so a
+    // flood costs the box a bounded amount of work between two drains of the
+    // socket, however long the history has grown.
+    connect(receiver_.get(), &Receiver::historyChanged, this, [this] { showHistory(0); });
     connect(sender_.get(), &Sender::historyChanged, this, [this] { showHistory(1); });
     connect(sender_.get(), &Sender::scanCleared, &frame_, &ComposerFrame::clearScan);
     connect(sender_.get(), &Sender::scanLine, &frame_, &ComposerFrame::addScanLine);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 
 #include <memory>
 
@@ -29,16 +28,18 @@ public:
     bool saveHistories();
     // Once the sockets are bound.
     void start();
-    void setCharacters(const QStringList& names, const QStringList& actions);
     // A new character list, with the first entry chosen and its actions listed.
     void showCharacters(const QStringList& names);
+    // What choosing a character in the list does: its actions are offered,
+    // its own pitch and speed go to the sliders, and an Agent character
+    // becomes the current character (the one the stop commands act on).
+    void chooseCharacter(const QString& name);
     Sender* sender() const { return sender_.get(); }
     Receiver* receiver() const { return receiver_.get(); }
 
 private:
     void showHistory(int box);
     void reuseRecord(int box, int caret);
-    void chooseCharacter(const QString& name);
     void previewNote(const QString& text);
     void browseWave();
 
@@ -50,7 +51,6 @@ private:
     std::unique_ptr<Sender> sender_;
     qsizetype shownSize_[2] = {0, 0};
     bool loaded_[2] = {true, true};
-    QTimer historyTimer_[2];
 };
 
 } // namespace gabblet

@@ -6,7 +6,7 @@
 #include "platform/desktop/QtSoundPlayer.h"
 #include "speech/Speaker.h"
 #include "speech/SpeechContext.h"
-#include "speech/ui/NotificationWindow.h"
+#include "speech/ui/NotificationWindowOnDemand.h"
 #include "voice/EspeakVoice.h"
 
 namespace gabblet {
@@ -23,7 +23,7 @@ public:
     EspeakVoice voice;
     DesktopCharacterHost host;
     DesktopScreen screen;
-    NotificationWindow none;
+    NotificationWindowOnDemand none;
     QtSoundPlayer sound;
     SystemClock clock;
     SpeechContext ctx;

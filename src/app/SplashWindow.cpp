@@ -26,7 +26,7 @@ SplashWindow::SplashWindow(const QString& versionText)
     title->setAlignment(Qt::AlignCenter);
     auto* tagline = new QLabel(QStringLiteral("Messages that speak for themselves"), this);
     tagline->setAlignment(Qt::AlignCenter);
-    lblVersion_ = new QLabel(QStringLiteral("Version ") + versionText, this);
+    lblVersion_ = new QLabel(versionText, this);
     lblVersion_->setObjectName(QStringLiteral("lblVersion"));
     lblVersion_->setAlignment(Qt::AlignCenter);
     lblStatus_ = new QLabel(this);

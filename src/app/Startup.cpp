@@ -36,6 +36,9 @@ Startup::Startup(AppState& state, Prompt& prompt, CommandLine commandLine, AppOp
     : state_(state), prompt_(prompt), commandLine_(std::move(commandLine)),
       options_(std::move(options)), window_(std::make_unique<MainWindow>(state.status)) {
     timer2_.setObjectName(QStringLiteral("Timer2"));
+    // Once a minute unless start-up or a command asks for a pass sooner; a
+    // timer the Disable command starts is never left at zero.
+    timer2_.setInterval(60000);
     connect(window_.get(), &MainWindow::exitRequested, this, &Startup::DoExit);
     connect(window_.get(), &MainWindow::closeRequested, this, &Startup::DoExit);
     connect(window_.get(), &MainWindow::trayExitRequested, this, &Startup::mPopExit);
@@ -47,21 +50,24 @@ Startup::Startup(AppState& state, Prompt& prompt, CommandLine commandLine, AppOp
 }
 
 // The Disable and Quiet boxes and their tray menu entries are one switch
-// each; while Disable is on, Quiet cannot change and e-mail is not checked.
+// each; while Disable is on, Quiet cannot change. The Disable command of the
+// menus also runs the e-mail check timer exactly while Disable is off; a
+// click on the box leaves the timer alone.
 void Startup::linkSwitches() {
     QAction* disable = window_->SetDisable();
     QAction* quiet = window_->SetQuiet();
-    auto follow = [this, disable, quiet](bool noAction) {
+    auto follow = [disable, quiet](bool noAction) {
         disable->setChecked(noAction);
         quiet->setEnabled(!noAction);
-        if (noAction)
-            timerPause_.setRunning(false);
-        else if (state_.settings.CheckEmail && loaded_)
-            timerPause_.setRunning(true);
     };
     connect(composer_, &ComposerFrame::noActionToggled, this, follow);
     connect(composer_, &ComposerFrame::quietToggled, quiet, &QAction::setChecked);
-    connect(disable, &QAction::triggered, composer_, &ComposerFrame::setNoAction);
+    connect(disable, &QAction::triggered, this, [this](bool noAction) {
+        composer_->setNoAction(noAction);
+        // While a window holds the timer, this decides what its closing brings back.
+        if (loaded_)
+            timerPause_.setRunning(!noAction);
+    });
     connect(quiet, &QAction::triggered, composer_, &ComposerFrame::setQuiet);
     disable->setChecked(state_.settings.NoAction);
     quiet->setChecked(state_.settings.Quiet);
@@ -118,32 +124,26 @@ void Startup::say(const QString& text, const QString& animation) {
 }
 
 // Character folders, the character list and the first character's actions.
-// A first start has no default character yet: the first bundled one greets.
+// An empty default character stays empty: speech for it resolves to the
+// notification window, as for any character that cannot be found.
 void Startup::setUpCharacters() {
     Settings& s = state_.settings;
+    const QStringList folders = defaultCharacterFolders();
     status(QStringLiteral("Looking for Agent files..."));
+    FindAgentDir(s, folders);
     status(QStringLiteral("Looking for Assistant files..."));
-    FindCharacterDirs(s, defaultCharacterFolders());
+    FindAssistantDir(s, folders);
     if (s.UseAgent)
         status(QStringLiteral("Looking for Agent characters..."));
     if (s.UseAssistant)
         status(QStringLiteral("Looking for Assistant characters..."));
     state_.CharacterList = FillCharacterList(s);
-    if (s.DefaultChar.isEmpty() && s.UseAgent && !state_.CharacterList.isEmpty() &&
-        characterKind(state_.CharacterList.first()) == CharacterKind::Agent)
-        s.DefaultChar = state_.CharacterList.first();
     // Choosing the first entry loads that character to list its actions; like
     // any choice in the list it is handled from the event loop, which keeps
     // the file reading off the way to a usable window.
     QTimer::singleShot(0, this, [this] {
-        CharacterSelection first;
-        if (speech_ && !state_.CharacterList.isEmpty())
-            first = selectCharacter(speech_->host, state_.settings, state_.CharacterList.first());
-        state_.ActionList = first.animations;
         if (messaging_)
-            messaging_->setCharacters(state_.CharacterList, state_.ActionList);
-        if (first.hasVoice)
-            composer_->setVoice(first.pitch, first.speed);
+            messaging_->showCharacters(state_.CharacterList);
     });
 }
 
@@ -292,7 +292,7 @@ bool Startup::Form_Load() {
     window_->setDebugControls(state_.settings.Debug);
     window_->command("DoUpdate")->setEnabled(!state_.settings.UpdateCommand.isEmpty());
     speech_ = std::make_unique<SpeechServices>(state_.settings, state_.status, state_.speech,
-                                               state_.mail, state_.paths, nullptr);
+                                               state_.mail, state_.paths, &state_.aliases);
     speech_->host.setTrace(state_.settings.Debug);
     // Scripts and tests can have speech run at once and silently.
     if (options_.fastSpeech) {
@@ -342,9 +342,9 @@ bool Startup::Form_Load() {
         return false;
     }
     // 26: inbox tree from the header caches, outbox view.
-    // 27: the check timer runs exactly when checking is on (and Disable is off).
+    // 27: the check timer runs exactly when checking is on.
     loaded_ = true;
-    timerPause_.setRunning(state_.settings.CheckEmail && !state_.settings.NoAction);
+    timerPause_.setRunning(state_.settings.CheckEmail);
     // 28.
     status(QStringLiteral("Done"));
     return true;
@@ -370,6 +370,9 @@ bool Startup::Form_Unload(bool askQuestions) {
                           window_->SSTab1()->currentIndex()))
             std::fprintf(stderr, "gabblet: could not save the settings in %s\n",
                          qUtf8Printable(state_.paths.programDir()));
+        // The notification window, if it is up, closes with the program.
+        if (speech_)
+            speech_->none.keepSize();
     }
     window_->removeTrayIcon();
     QFile::remove(crashMarker());

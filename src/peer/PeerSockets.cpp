@@ -1,6 +1,10 @@
 #include "PeerSockets.h"
 
+#include <QFile>
+#include <QNetworkInterface>
 #include <QVariant>
+
+#include <limits>
 
 namespace gabblet {
 
@@ -25,10 +29,50 @@ PeerSockets::BindResult PeerSockets::bind(qint16 port, const QString& bindAddres
             return inUse ? BindResult::AddressInUse : BindResult::Failed;
         }
     }
-    // Room for a burst of requests while one is being spoken; the program
-    // queues them itself as soon as it gets to run.
-    RecSock.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(1 << 20));
+    // Room for a burst of requests while the program is busy elsewhere (a
+    // character loading, a window being drawn); it queues them itself as
+    // soon as it gets to run.
+    RecSock.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                            QVariant(largestReceiveBuffer()));
     return BindResult::Bound;
+}
+
+// The kernel caps a socket's buffer at net.core.rmem_max; asking for exactly
+// that gets the most it allows. Where the limit cannot be read, a generous
+// request is capped by the kernel just the same.
+int PeerSockets::largestReceiveBuffer() {
+    constexpr int kFallback = 8 << 20;
+    QFile limit(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    if (!limit.open(QIODevice::ReadOnly))
+        return kFallback;
+    bool ok = false;
+    const qlonglong bytes = limit.read(32).trimmed().toLongLong(&ok);
+    if (!ok || bytes <= 0)
+        return kFallback;
+    return int(std::min<qlonglong>(bytes, std::numeric_limits<int>::max() / 2));
+}
+
+QString PeerSockets::localAddress() const {
+    const QHostAddress bound = SendSock.localAddress();
+    if (bound.isNull() || bound == QHostAddress(QHostAddress::AnyIPv4) ||
+        bound == QHostAddress(QHostAddress::Any) || bound == QHostAddress(QHostAddress::AnyIPv6))
+        return machineAddress();
+    return bound.toString();
+}
+
+QString PeerSockets::machineAddress() {
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+        const auto flags = nic.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) ||
+            flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : nic.addressEntries()) {
+            const QHostAddress a = entry.ip();
+            if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+                return a.toString();
+        }
+    }
+    return QStringLiteral("127.0.0.1");
 }
 
 } // namespace gabblet

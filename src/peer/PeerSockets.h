@@ -22,6 +22,16 @@ public:
     BindResult bind(qint16 port, const QString& bindAddress);
     QString errorString() const { return error_; }
 
+    // The address this machine sends from: the bound address, or, when the
+    // sockets listen on every address (or are not bound), the machine's own.
+    QString localAddress() const;
+    // The first IPv4 address of an interface that is up, other than
+    // loopback; 127.0.0.1 on a machine that has no other.
+    static QString machineAddress();
+
+    // The receive buffer to ask for: the most the system allows.
+    static int largestReceiveBuffer();
+
 private:
     QString error_;
 };

@@ -29,17 +29,26 @@ QString Receiver::checkReply(const Settings& s) {
 }
 
 // Everything waiting on the socket goes into the queue at once, so the
-// kernel's small buffer never overflows while a message is being spoken.
+// kernel's buffer never overflows while a message is being spoken. The socket
+// is read here and nowhere else: a read between two of the socket's own
+// notices would leave the next notice with nothing to read, and the socket
+// stops giving notice after one that is not followed by a read.
 void Receiver::drain() {
     drainSocket();
     schedule();
 }
 
+// A presence check never waits behind a message: a peer's scan must find a
+// running program even while it speaks, so the check is answered as it is read.
 void Receiver::drainSocket() {
     while (socket_.hasPendingDatagrams()) {
         const QNetworkDatagram d = socket_.receiveDatagram(kMaxDatagram);
         if (!d.isValid())
             break;
+        if (cp1252::decode(d.data()) == wire::kCheckRequest) {
+            reply(checkReply(settings_), d.senderAddress(), quint16(d.senderPort()));
+            continue;
+        }
         if (qsizetype(queue_.size()) >= kMaxQueued) {
             ++dropped_;
             continue;
@@ -60,15 +69,23 @@ void Receiver::work() {
     if (busy_)
         return;
     busy_ = true;
+    // A batch is short, and between two batches the event loop empties the
+    // socket again.
     for (int n = 0; n < kBatch && !queue_.empty(); ++n) {
-        // Keep the socket's small kernel buffer empty during a flood.
-        drainSocket();
         const Datagram d = std::move(queue_.front());
         queue_.pop_front();
-        handle(d.payload, d.source, d.port);
+        process(d.payload, d.source, d.port);
     }
+    announceHistory();
     busy_ = false;
     schedule();
+}
+
+void Receiver::announceHistory() {
+    if (!historyPending_)
+        return;
+    historyPending_ = false;
+    Q_EMIT historyChanged();
 }
 
 void Receiver::reply(const QString& text, const QHostAddress& to, quint16 port) {
@@ -76,15 +93,22 @@ void Receiver::reply(const QString& text, const QHostAddress& to, quint16 port) 
 }
 
 void Receiver::handle(const QByteArray& payload, const QHostAddress& source, quint16 port) {
-    const QString data = cp1252::decode(payload);
-    // IPv4 peers show as plain dotted addresses even on a dual-stack socket.
+    process(payload, source, port);
+    announceHistory();
+}
+
+// The alias name of the sender, else its address. IPv4 peers show as plain
+// dotted addresses even on a dual-stack socket.
+QString Receiver::displayName(const QHostAddress& source) const {
     bool isV4 = false;
     const quint32 v4 = source.toIPv4Address(&isV4);
     const QString address = isV4 ? QHostAddress(v4).toString() : source.toString();
-    QString who = aliases_.LookupAliasName(address);
-    if (who.isEmpty())
-        who = address;
+    const QString who = aliases_.LookupAliasName(address);
+    return who.isEmpty() ? address : who;
+}
 
+void Receiver::process(const QByteArray& payload, const QHostAddress& source, quint16 port) {
+    const QString data = cp1252::decode(payload);
     if (data == wire::kCheckRequest) {
         reply(checkReply(settings_), source, port);
         return;
@@ -96,9 +120,10 @@ void Receiver::handle(const QByteArray& payload, const QHostAddress& source, qui
     const QString action = data.left(first);
     const QString character = data.mid(first + 1, second - first - 1);
     QString text = data.mid(second + 1);
+    const QString who = displayName(source);
 
     received_.append(who, character, text, clock_.now());
-    Q_EMIT historyChanged();
+    historyPending_ = true;
 
     bool sync = false;
     if (text.size() >= 3 &&
@@ -106,6 +131,10 @@ void Receiver::handle(const QByteArray& payload, const QHostAddress& source, qui
         sync = true;
         text.chop(3);
     }
+    // A message spoken to its end keeps the program waiting for a while; its
+    // record shows before it is spoken, not after.
+    if (sync && !settings_.NoAction)
+        announceHistory();
     const QString prefix = QStringLiteral("\\Map=\"\"=\"") + who + QStringLiteral(": \"\\");
     QString speakAs = character;
     speaker_.Speak(text, action, speakAs, prefix, sync);

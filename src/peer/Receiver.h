@@ -15,18 +15,23 @@ struct Settings;
 class Clock;
 
 // Handles the requests that arrive on the receiving socket: presence checks
-// are answered at once, messages are written to the received history,
-// spoken, and answered with "OK", "Q" or "N". Datagrams are handled one at a
-// time and in order: one that arrives while a message is being spoken waits
-// in a bounded queue, and a flood is worked off in batches so the window
-// stays responsive.
+// are answered as soon as they are read, whatever is being spoken; messages
+// are written to the received history, spoken, and answered with "OK", "Q"
+// or "N". Messages are handled one at a time and in order: one that arrives
+// while another is being spoken waits in a bounded queue. A flood is worked
+// off in batches, the socket emptied between two batches, and the history
+// box told of new records once per batch (and before a message that is
+// spoken to its end), never once per datagram.
 class Receiver final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Receiver)
 public:
     static constexpr qsizetype kMaxQueued = 20000;
     static constexpr qsizetype kMaxDatagram = 65536;
-    static constexpr int kBatch = 50;
+    // Messages handled before the event loop runs again (a few
+    // milliseconds' work): the window stays responsive and the socket is
+    // emptied well before the kernel's buffer fills.
+    static constexpr int kBatch = 200;
 
     Receiver(QUdpSocket& socket, Settings& settings, AliasTable& aliases, MessageHistory& received,
              Speaker& speaker, const Clock& clock);
@@ -40,6 +45,7 @@ public:
     static QString messageReply(const Settings& settings);
 
 Q_SIGNALS:
+    // New records are in the received history: at most once per batch.
     void historyChanged();
 
 private:
@@ -52,6 +58,9 @@ private:
     void drainSocket();
     void schedule();
     void work();
+    void process(const QByteArray& payload, const QHostAddress& source, quint16 port);
+    void announceHistory();
+    QString displayName(const QHostAddress& source) const;
     void reply(const QString& text, const QHostAddress& to, quint16 port);
 
     QUdpSocket& socket_;
@@ -64,6 +73,7 @@ private:
     qsizetype dropped_ = 0;
     bool busy_ = false;
     bool scheduled_ = false;
+    bool historyPending_ = false;
 };
 
 } // namespace gabblet

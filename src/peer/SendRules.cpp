@@ -176,12 +176,6 @@ private:
     bool blocksClose_ = true;
 };
 
-qsizetype skipSpaces(const QString& t, qsizetype i) {
-    while (i < t.size() && t.at(i) == u' ')
-        ++i;
-    return i;
-}
-
 } // namespace
 
 QString hideSuffix(const QString& text, bool hideAtEnd) {
@@ -257,9 +251,8 @@ QString replaceVariables(const QString& text, const std::function<QString(const 
     return out;
 }
 
-// Runs of spaces do not make pieces of their own: a piece of nothing would
-// only cost a recipient a turn and a reply. An empty pair of quotes still
-// does, on purpose: it is the way to let one turn pass in silence.
+// Each cut takes one word and the blank after it, so every further blank of
+// a run is a piece of its own: a silent turn, as an empty pair of quotes is.
 QStringList splitPieces(const QString& text) {
     QString t = text;
     t.replace(QStringLiteral("\"\""), QStringLiteral("\" \""));
@@ -268,7 +261,7 @@ QStringList splitPieces(const QString& text) {
 
     QStringList pieces;
     WordScanner words(t);
-    qsizetype pos = skipSpaces(t, 0);
+    qsizetype pos = 0;
     while (pos < t.size()) {
         QString piece;
         // A word, then every speech tag that follows it.
@@ -281,7 +274,7 @@ QStringList splitPieces(const QString& text) {
             }
             piece += QStringView(t).mid(pos, end - pos);
             piece += u' ';
-            pos = skipSpaces(t, end + 1);
+            pos = end + 1;
         } while (pos < t.size() && t.at(pos) == u'\\');
         piece.remove(u'"');
         pieces.append(piece);

@@ -27,7 +27,8 @@ QString replaceVariables(const QString& text, const std::function<QString(const 
 
 // Splits a prepared text into the pieces Sequence and Parallel hand out one
 // at a time: words, with quoted phrases and brace blocks kept whole and
-// speech tags kept with the word before them.
+// speech tags kept with the word before them. Each blank of a run after the
+// first is a blank piece of its own (a silent turn).
 QStringList splitPieces(const QString& text);
 
 // Recipients or characters typed as "a; b, c", trimmed, empty entries skipped.

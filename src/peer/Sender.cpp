@@ -2,6 +2,7 @@
 
 #include "peer/AliasTable.h"
 #include "peer/History.h"
+#include "peer/PeerSockets.h"
 #include "peer/WireFormat.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
@@ -14,7 +15,6 @@
 #include <QDeadlineTimer>
 #include <QHostInfo>
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 
 #include <memory>
 
@@ -116,6 +116,10 @@ void Sender::handleReply(const QByteArray& payload, const QHostAddress& source) 
     wakeWaiters();
 }
 
+bool Sender::stopRequested() const {
+    return speech_.speech.StopRequested;
+}
+
 QString Sender::WaitForReply() {
     waitUntil([this] { return stack_.isNotEmpty(); }, kReplyWaitMs);
     return stack_.isNotEmpty() ? stack_.pop() : QString();
@@ -147,13 +151,7 @@ QString Sender::nowValue(const QString& name) const {
 
 QString Sender::ownName() const {
     const QString host = QHostInfo::localHostName();
-    if (!host.isEmpty())
-        return host;
-    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
-        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
-            return a.toString();
-    }
-    return QStringLiteral("127.0.0.1");
+    return host.isEmpty() ? PeerSockets::machineAddress() : host;
 }
 
 bool Sender::Send(const ComposerInput& in) {
@@ -213,7 +211,9 @@ bool Sender::prepareRun(const ComposerInput& in, Table& table) {
     table.hide = hideSuffix(in.text, in.hideAtEnd);
     table.pieces = splitPieces(replaceVariables(
         in.text, [this](const QString& name) { return nowValue(name); }, nullptr));
-    stopped_ = false;
+    // The stop command (Stop, Esc, the menu) ends the run after the piece
+    // being spoken; a stop from before the run does not count.
+    speech_.speech.StopRequested = false;
     stack_.clear();
     return true;
 }
@@ -238,7 +238,7 @@ void Sender::Sequential(const ComposerInput& in) {
     };
     qsizetype current = nextLive(0);
     for (const QString& piece : table.pieces) {
-        if (stopped_ || current < 0)
+        if (stopRequested() || current < 0)
             break;
         sendTo(table.addresses.at(current), table.payload(in.action, current, piece + kSyncCode));
         if (WaitForReply().isEmpty())
@@ -249,7 +249,7 @@ void Sender::Sequential(const ComposerInput& in) {
             return;
         }
     }
-    if (!table.hide.isEmpty() && !stopped_) {
+    if (!table.hide.isEmpty() && !stopRequested()) {
         for (qsizetype i = 0; i < n; ++i) {
             if (table.addresses.at(i).isEmpty())
                 continue;
@@ -313,13 +313,15 @@ void Sender::Parallel(const ComposerInput& in) {
     if (!round(QStringLiteral(" "), false))
         return;
     for (const QString& piece : table.pieces) {
-        if (stopped_ || !round(piece, true))
+        if (stopRequested() || !round(piece, true))
             return;
     }
-    if (!table.hide.isEmpty()) {
+    // Like Sequence, a stopped run leaves the characters where they are. The
+    // closing hide plays the action chosen from the list, not a typed one.
+    if (!table.hide.isEmpty() && !stopRequested()) {
         for (qsizetype i = 0; i < n; ++i) {
             if (!table.addresses.at(i).isEmpty())
-                sendTo(table.addresses.at(i), table.payload(in.action, i, kHideCode));
+                sendTo(table.addresses.at(i), table.payload(in.selectedAction, i, kHideCode));
         }
     }
 }

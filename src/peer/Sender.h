@@ -23,6 +23,8 @@ struct ComposerInput {
     QString to;        // Combo1 text
     QString toAddress; // the address of the chosen list entry, "" when typed
     QString action;    // Combo2 text
+    // The entry chosen from Combo2's list; "" when the text is typed
+    QString selectedAction;
     QString character; // Combo3 text
     QString text;      // SendText
     bool hideAtEnd = false;
@@ -50,7 +52,6 @@ public:
 
     // The next replier's name, or "" after 5 seconds.
     QString WaitForReply();
-    void stop() { stopped_ = true; }
     ReplyStack& replies() { return stack_; }
     // A reply datagram as if it had just arrived (tests and fuzzing).
     void handleReply(const QByteArray& payload, const QHostAddress& source);
@@ -76,6 +77,7 @@ private:
     QString nowValue(const QString& name) const;
     QString ownName() const;
     void drainReplies();
+    bool stopRequested() const;
 
     QUdpSocket& socket_;
     quint16 peerPort_;
@@ -85,7 +87,6 @@ private:
     Speaker& speaker_;
     Prompt& prompt_;
     ReplyStack stack_;
-    bool stopped_ = false;
 };
 
 } // namespace gabblet

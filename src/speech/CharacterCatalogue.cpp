@@ -168,7 +168,15 @@ QStringList defaultCharacterFolders() {
 }
 
 void FindCharacterDirs(Settings& settings, const QStringList& folders) {
+    FindAgentDir(settings, folders);
+    FindAssistantDir(settings, folders);
+}
+
+void FindAgentDir(Settings& settings, const QStringList& folders) {
     findFolder(settings.CharPath, folders, kAgentSuffix);
+}
+
+void FindAssistantDir(Settings& settings, const QStringList& folders) {
     if (settings.UseAssistant)
         findFolder(settings.OfficePath, folders, kAssistantSuffix);
     else
@@ -328,6 +336,7 @@ CharacterSelection selectCharacter(CharacterHost& host, const Settings& settings
         host.load(file->name, file->path);
         if (!host.isLoaded(file->name))
             break;
+        selection.loaded = file->name;
         selection.animations = host.animationNames(file->name);
         selection.hasVoice = true;
         selection.pitch = host.pitch(file->name);

@@ -21,8 +21,11 @@ QStringList defaultCharacterFolders();
 
 // Fills CharPath (and, with UseAssistant, OfficePath) in memory when the
 // setting is empty or holds no character file: the first folder of
-// `folders` that holds one. Paths end in "/".
+// `folders` that holds one. Paths end in "/". The two searches are also
+// offered one by one, so start-up can say which one runs.
 void FindCharacterDirs(Settings& settings, const QStringList& folders);
+void FindAgentDir(Settings& settings, const QStringList& folders);
+void FindAssistantDir(Settings& settings, const QStringList& folders);
 
 // Agent names, then "*" assistant names, then "[None]".
 QStringList FillCharacterList(const Settings& settings);
@@ -52,6 +55,8 @@ QStringList notificationAnimationNames();
 // What choosing a character in the list does: the actions to offer and, for
 // an Agent character, its own pitch and speed.
 struct CharacterSelection {
+    // The Agent character now loaded, spelled as its file; "" for the others.
+    QString loaded;
     QStringList animations;
     bool hasVoice = false;
     int pitch = 0;

@@ -41,15 +41,12 @@ QStringList ReadChunks(const QString& text, bool paragraphPause) {
         cutLine(line, lines);
     if (paragraphPause)
         return lines;
+    // A part is closed once it has reached the size, so its last line may
+    // take it past that.
     QStringList chunks;
     QString chunk;
     bool open = false;
     for (const QString& line : lines) {
-        if (open && chunk.size() + kCrLf.size() + line.size() > kReadChunkSize) {
-            chunks << chunk;
-            chunk.clear();
-            open = false;
-        }
         if (open)
             chunk += kCrLf;
         chunk += line;

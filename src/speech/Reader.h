@@ -22,8 +22,9 @@ inline constexpr qsizetype kReadChunkSize = 30000;
 inline constexpr qint64 kMaxReadFileSize = 64ll * 1024 * 1024;
 
 // The parts a text is read in: one line each with paragraph pauses, else
-// lines joined by CR LF until a part reaches 30000 characters. A line longer
-// than that is cut (at a blank where there is one) so that no part is larger.
+// lines joined by CR LF until a part reaches 30000 characters (the line that
+// gets it there may take it beyond). A single line longer than that is cut
+// first (at a blank where there is one).
 QStringList ReadChunks(const QString& text, bool paragraphPause);
 // A text file's bytes as text: UTF-8 when they are valid UTF-8, otherwise
 // Windows-1252.

@@ -26,6 +26,7 @@
 #include <QMultiHash>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -319,4 +320,53 @@ TEST_F(CommandsTest, TheOptionsWindowHoldsTheCheckTimer) {
     EXPECT_FALSE(timer.isActive());
     click(w, "Cancel");
     EXPECT_FALSE(timer.isActive());
+}
+
+// Choosing an Agent character in the list makes it the current character,
+// the one the stop commands act on.
+TEST_F(CommandsTest, ChoosingACharacterMakesItTheCurrentOne) {
+    // The bundled characters, beside the program.
+    const QString bundled = QFileInfo(GABBLET_BINARY).absolutePath() + "/characters/";
+    auto c = start("charpath=" + bundled.toUtf8() + "\r\n");
+    const QStringList agents = state().CharacterList.filter(QRegularExpression("^[^*\\[]"));
+    ASSERT_GE(agents.size(), 2) << state().CharacterList.join(", ").toStdString();
+    auto* characters = c->window().findChild<QComboBox*>("Combo3");
+    Q_EMIT characters->textActivated(agents.at(1));
+    EXPECT_EQ(state().speech.CurrentCharacter, agents.at(1));
+    Q_EMIT characters->textActivated("[None]");
+    EXPECT_EQ(state().speech.CurrentCharacter, agents.at(1)); // no character to make current
+}
+
+// "Stop and Hide", beside Stop in the Edit menu, stops speaking and takes
+// the notification window off the screen.
+TEST_F(CommandsTest, StopAndHideStopsAndHidesTheNotificationWindow) {
+    auto c = start();
+    QAction* stopHide = c->window().command("StopHide");
+    ASSERT_NE(stopHide, nullptr);
+    EXPECT_EQ(stopHide->text(), "Stop and &Hide");
+    QList<QAction*> edit;
+    for (QAction* m : c->window().menuBar()->actions())
+        if (m->menu() && m->menu()->actions().contains(stopHide))
+            edit = m->menu()->actions();
+    ASSERT_FALSE(edit.isEmpty());
+    EXPECT_EQ(edit.indexOf(stopHide), edit.indexOf(c->window().command("StopMenu")) + 1);
+    QStringList withH; // its Alt letter is its own in the menu
+    for (QAction* a : edit)
+        if (mnemonic(a->text()) == 'H')
+            withH << a->text();
+    EXPECT_EQ(withH, QStringList{"Stop and &Hide"});
+
+    Q_EMIT c->window().findChild<QComboBox*>("Combo3")->textActivated("[None]");
+    c->window().findChild<QComboBox*>("Combo3")->setCurrentText("[None]");
+    c->window().findChild<QPlainTextEdit*>("SendText")->setPlainText("Hello");
+    c->window().findChild<QAbstractButton*>("Test")->click();
+    QWidget* none = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "TheNone")
+            none = top;
+    ASSERT_NE(none, nullptr);
+    EXPECT_TRUE(none->isVisible());
+    stopHide->trigger();
+    EXPECT_FALSE(none->isVisible());
+    EXPECT_TRUE(state().speech.StopRequested);
 }

@@ -2,13 +2,19 @@
 #include "support/TempHome.h"
 #include "support/TestPorts.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QMap>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 using namespace gabblet;
@@ -17,15 +23,24 @@ namespace {
 
 class Instance {
 public:
-    Instance(const QString& home, const QStringList& args = {}) {
+    // `wrapper`: a program that runs Gabblet (its arguments first).
+    Instance(const QString& home, const QStringList& args = {}, const QStringList& wrapper = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("GABBLET_HOME", home);
         env.insert("GABBLET_NONINTERACTIVE", "1");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("GABBLET_FAST_SPEECH", "1");
+        if (!wrapper.isEmpty()) {
+            env.remove("USER");
+            env.remove("LOGNAME");
+        }
         process.setProcessEnvironment(env);
         process.setReadChannel(QProcess::StandardError);
-        process.start(QStringLiteral(GABBLET_BINARY), args);
+        if (wrapper.isEmpty())
+            process.start(QStringLiteral(GABBLET_BINARY), args);
+        else
+            process.start(wrapper.first(),
+                          wrapper.mid(1) + QStringList{QStringLiteral(GABBLET_BINARY)} + args);
     }
     ~Instance() {
         if (process.state() != QProcess::NotRunning) {
@@ -44,10 +59,12 @@ public:
     QString finish() {
         process.waitForFinished(20000);
         err += process.readAllStandardError();
+        out += process.readAllStandardOutput();
         return QString::fromUtf8(err);
     }
     QProcess process;
     QByteArray err;
+    QByteArray out;
 };
 
 } // namespace
@@ -130,6 +147,7 @@ TEST(Process, TryAMessageReadTheClipboardAndOpenTheHelp) {
                       "click Test\n"
                       "clipboard Please read this aloud.\n"
                       "trigger ReadClipMenu\n"
+                      "dump Text1\n"
                       "trigger HelpContents\n"
                       "quit\n");
     const QString err = run.finish();
@@ -138,9 +156,11 @@ TEST(Process, TryAMessageReadTheClipboardAndOpenTheHelp) {
     EXPECT_TRUE(err.contains(R"(host: speak Bramble "\Map=""="Me: "\ \Vol=65535\  \Spd=180\ )"
                              "Hello there. \""))
         << err.toStdString();
-    // ...and reads the clipboard with the composer's speed and pitch.
-    EXPECT_TRUE(err.contains(R"(host: play Bramble "Read")")) << err.toStdString();
-    EXPECT_TRUE(err.contains("Please read this aloud. \"")) << err.toStdString();
+    // ...and, with no reading or default character chosen yet, the clipboard
+    // is read in the notification window.
+    EXPECT_FALSE(err.contains(R"(host: play Bramble "Read")")) << err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("dump Text1: ")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Please read this aloud.")) << run.out.toStdString();
     const qsizetype help = err.indexOf("gabblet: help: ");
     ASSERT_GE(help, 0) << err.toStdString();
     const QString path = err.mid(help + 15).section('\n', 0, 0);
@@ -178,7 +198,7 @@ TEST(Process, SetUpAnAccountThroughTheAccountsWindow) {
                       "dump SSTab1\n"
                       "quit\n");
     const QString err = run.finish();
-    const QString out = QString::fromUtf8(run.process.readAllStandardOutput());
+    const QString out = QString::fromUtf8(run.out);
     EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
     EXPECT_TRUE(out.contains("dump TPassword: (hidden)\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("dump LAccount: Account\n")) << out.toStdString();
@@ -196,4 +216,93 @@ TEST(Process, SetUpAnAccountThroughTheAccountsWindow) {
     EXPECT_EQ(ReadIniKey(ini, "storepassword1", ""), "1");
     EXPECT_FALSE(ReadIniKey(ini, "password1", "").isEmpty());
     EXPECT_FALSE(home.read("gabblet.ini").contains("hunter2"));
+}
+
+namespace {
+// Every file below a folder with its bytes, and every folder.
+QMap<QString, QString> contents(const QString& folder) {
+    QMap<QString, QString> all;
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        const QString name = QDir(folder).relativeFilePath(path);
+        if (it.fileInfo().isDir())
+            all[name] = QStringLiteral("<folder>");
+        else
+            all[name] = file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll())
+                                                       : QStringLiteral("<unreadable>");
+    }
+    return all;
+}
+} // namespace
+
+// Exiting without saving leaves every file as it was, looked at once the
+// program has ended, after everything it does on the way out.
+TEST(Process, ExitWithoutSavingLeavesEveryFileAsItWas) {
+    test::TempHome home;
+    home.write("gabblet.ini", "version=0.34\r\nport=0\r\ndebug=1\r\nquiet=1\r\n");
+    home.write("rec.txt", "From: bob using Owl at 1/2/26 10:00:00->\r\nHi\r\n"
+                          "+-------------------------+");
+    home.write("send.txt", "");
+    home.write("alias.lst", "bob,127.0.0.9\r\n");
+    QDir(home.path()).mkdir("Outbox");
+    const auto before = contents(home.path());
+    Instance run(home.path());
+    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
+    run.process.write("check Quiet 0\nset SendText not kept\ntrigger ExitNoSave\n");
+    const QString err = run.finish();
+    EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
+    const auto after = contents(home.path());
+    EXPECT_EQ(after.keys(), before.keys());
+    for (auto it = before.begin(); it != before.end(); ++it)
+        EXPECT_EQ(after.value(it.key()), it.value()) << it.key().toStdString();
+}
+
+// A user without a name of their own is {{$Me}} under the alias this
+// machine has in the alias list. The program runs as a user the system has
+// no name for (in a user namespace of its own), with the sockets bound to
+// every address, so the machine's address is its first outside one.
+TEST(Process, MeIsTheAliasOfThisMachineForAUserWithoutAName) {
+    constexpr uid_t kNameless = 1999999;
+    if (::getpwuid(kNameless) != nullptr)
+        GTEST_SKIP() << "user " << kNameless << " has a name here";
+    const QStringList wrapper{"unshare", "--user", "--map-user=1999999", "--map-group=1999999"};
+    QProcess probe;
+    probe.start(wrapper.first(), wrapper.mid(1) + QStringList{"true"});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "no user namespaces here: " << probe.readAllStandardError().toStdString();
+
+    QString machine = QStringLiteral("127.0.0.1");
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+        if (!(nic.flags() & QNetworkInterface::IsUp) ||
+            (nic.flags() & QNetworkInterface::IsLoopBack))
+            continue;
+        const auto entries = nic.addressEntries();
+        const auto v4 = std::find_if(entries.begin(), entries.end(), [](const auto& e) {
+            return e.ip().protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        if (v4 != entries.end()) {
+            machine = v4->ip().toString();
+            break;
+        }
+    }
+    test::TempHome home;
+    const quint16 port = test::claimPortPair();
+    home.write("gabblet.ini", "version=0.34\r\nport=" + QByteArray::number(port) + "\r\n");
+    home.write("rec.txt", "");
+    home.write("alias.lst", "Desk," + machine.toLatin1() + "\r\nOther,10.255.255.254\r\n");
+    Instance run(home.path(), {}, wrapper);
+    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
+    run.process.write("set Combo3 [None]\n"
+                      "set SendText {{$Me}} is here\n"
+                      "click Test\n"
+                      "dump Text1\n"
+                      "quit\n");
+    run.finish();
+    EXPECT_TRUE(run.out.contains("dump Text1: Desk is here"))
+        << run.out.toStdString() << run.err.toStdString();
 }

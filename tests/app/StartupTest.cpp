@@ -4,21 +4,28 @@
 #include "app/SplashWindow.h"
 #include "platform/IniFile.h"
 #include "platform/TimerPause.h"
+#include "platform/Wait.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
+#include "support/TestPorts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QUdpSocket>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace gabblet;
@@ -140,6 +147,7 @@ TEST_F(StartupTest, ExitWithoutSavingLeavesTheFilesAsTheyWere) {
     state->settings.Quiet = false;
     c->ExitNoSave();
     EXPECT_TRUE(c->ended());
+    c.reset(); // everything the program does on its way out is done
     EXPECT_EQ(home.read("gabblet.ini"), before);
     EXPECT_FALSE(QFileInfo::exists(home.file("crashdet.log")));
 }
@@ -179,11 +187,9 @@ TEST_F(StartupTest, TheTrayMenuAndTheBoxesAreOneSwitchEach) {
     EXPECT_TRUE(state->settings.NoAction);
     EXPECT_FALSE(quiet->isEnabled());
     EXPECT_FALSE(c->window().SetQuiet()->isEnabled());
-    EXPECT_FALSE(c->Timer2().isActive()); // no e-mail checks while disabled
     noAction->click();
     EXPECT_FALSE(c->window().SetDisable()->isChecked());
     EXPECT_TRUE(c->window().SetQuiet()->isEnabled());
-    EXPECT_TRUE(c->Timer2().isActive());
     c->window().SetQuiet()->trigger();
     EXPECT_TRUE(quiet->isChecked());
     EXPECT_TRUE(state->settings.Quiet);
@@ -224,5 +230,110 @@ TEST_F(StartupTest, TheAccountsCommandWaitsForABusyBackEndAndPausesRespectDisabl
     EXPECT_FALSE(c->Timer2().isActive());
     c->window().SetDisable()->trigger();
     EXPECT_TRUE(c->Timer2().isActive());
+    c->DoExit();
+}
+
+// E-mail checking alone decides whether the check timer runs from the
+// start; afterwards only the Disable command of the menus drives it, never
+// a click on the box.
+TEST_F(StartupTest, TheCheckTimerFollowsCheckEmailAndTheDisableCommand) {
+    settings("noaction=1\r\n");
+    auto c = start();
+    EXPECT_TRUE(state->settings.NoAction);
+    EXPECT_TRUE(c->Timer2().isActive());
+    EXPECT_EQ(c->Timer2().interval(), 60000);
+    auto* noAction = c->window().findChild<QCheckBox*>("NoAction");
+    noAction->click(); // Disable off
+    EXPECT_TRUE(c->Timer2().isActive());
+    noAction->click(); // on again: the timer stays as it was
+    EXPECT_TRUE(c->Timer2().isActive());
+    c->window().SetDisable()->trigger(); // off, through the menu
+    EXPECT_FALSE(noAction->isChecked());
+    EXPECT_TRUE(c->Timer2().isActive());
+    c->window().SetDisable()->trigger(); // on: no checks while disabled
+    EXPECT_TRUE(noAction->isChecked());
+    EXPECT_FALSE(c->Timer2().isActive());
+    noAction->click();
+    EXPECT_FALSE(c->Timer2().isActive());
+    c->DoExit();
+
+    settings("checkemail=0\r\n");
+    auto d = start();
+    EXPECT_FALSE(d->Timer2().isActive());
+    d->DoExit();
+}
+
+// The splash shows the version as a number, and says which character
+// folder is being looked for while that search runs.
+TEST_F(StartupTest, TheSplashSaysWhatRunsWhileItRuns) {
+    // The bundled characters, named without the final "/" that the search
+    // for the Agent folder puts there.
+    const QString bundled = QFileInfo(GABBLET_BINARY).absolutePath() + "/characters";
+    settings("useassistant=1\r\ncharpath=" + bundled.toUtf8() + "\r\n");
+    // What the status line reads each time it is painted, and whether the
+    // Agent folder had been looked for by then.
+    QStringList painted;
+    struct Spy : QObject {
+        std::function<void(QObject*, QEvent*)> seen;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            seen(o, e);
+            return false;
+        }
+    } spy;
+    spy.seen = [&](QObject* o, QEvent* e) {
+        auto* label = qobject_cast<QLabel*>(o);
+        if (e->type() != QEvent::Paint || !label || label->objectName() != "lblStatus")
+            return;
+        const bool searched = state->settings.CharPath.endsWith('/');
+        const QString line = label->text() + (searched ? " (searched)" : "");
+        if (painted.isEmpty() || painted.last() != line)
+            painted << line;
+    };
+    qApp->installEventFilter(&spy);
+    auto c = start();
+    qApp->removeEventFilter(&spy);
+    ASSERT_NE(c->splash(), nullptr);
+    EXPECT_EQ(c->splash()->findChild<QLabel*>("lblVersion")->text(), "0.34");
+    const qsizetype agent = painted.indexOf("Looking for Agent files...");
+    const qsizetype assistant = painted.indexOf("Looking for Assistant files... (searched)");
+    EXPECT_GE(agent, 0) << painted.join(" | ").toStdString();
+    EXPECT_GT(assistant, agent) << painted.join(" | ").toStdString();
+    c->DoExit();
+}
+
+// With no default character, what has no character of its own is shown in
+// the notification window, each time with a line in the status box: the
+// first start's welcome, a message that names no character, and a reading.
+TEST_F(StartupTest, WithoutADefaultCharacterTheNotificationWindowSpeaks) {
+    const quint16 port = test::claimPortPair();
+    // The bundled characters are there to be chosen; none is the default.
+    const QString bundled = QFileInfo(GABBLET_BINARY).absolutePath() + "/characters/";
+    home.write("gabblet.ini", "version=0.34\r\nport=" + QByteArray::number(port) +
+                                  "\r\nbindaddress=127.0.0.2\r\ncharpath=" + bundled.toUtf8() +
+                                  "\r\n");
+    auto c = start(); // a first start: there is no rec.txt yet
+    EXPECT_GE(state->CharacterList.size(), 2);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(state->settings.DefaultChar, "");
+
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress("127.0.0.5"), 0));
+    peer.writeDatagram("::Hello from afar", QHostAddress("127.0.0.2"), port + 1);
+    EXPECT_TRUE(waitUntil([&] { return peer.hasPendingDatagrams(); }, 5000));
+    QGuiApplication::clipboard()->setText("Read me please");
+    c->window().command("ReadClipMenu")->trigger();
+
+    QPlainTextEdit* shown = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "TheNone")
+            shown = top->findChild<QPlainTextEdit*>("Text1");
+    ASSERT_NE(shown, nullptr);
+    const QString text = shown->toPlainText();
+    EXPECT_TRUE(text.contains("Welcome to Gabblet")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Hello from afar")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Read me please")) << text.toStdString();
+    const QString acks = c->window().Acks()->toPlainText();
+    EXPECT_EQ(acks.count("Could not find required character, so substitution made"), 3)
+        << acks.toStdString();
     c->DoExit();
 }

@@ -75,8 +75,8 @@ TEST_F(ReceiverTest, ChecksMessagesAndTheirReplies) {
 }
 
 // A message that arrives while another is being spoken waits its turn, and
-// every one is answered, in order.
-TEST_F(ReceiverTest, MessagesWaitForTheOneBeingSpoken) {
+// every one is answered, in order; a presence check does not wait at all.
+TEST_F(ReceiverTest, ChecksAreAnsweredAtOnceWhileMessagesWaitTheirTurn) {
     // The character finishes each request a moment after it was queued.
     host.completion = RecordingCharacterHost::Completion::Manual;
     QTimer character;
@@ -85,8 +85,25 @@ TEST_F(ReceiverTest, MessagesWaitForTheOneBeingSpoken) {
     send("::first\\\\s");
     send("::second\\\\s");
     send("C");
-    // Handled one after the other, the check is answered last; had it jumped
-    // the queue it would have been answered first.
-    EXPECT_EQ(replies(3, 10000), (QStringList{"OK", "OK", ":(.34):R"}));
+    // The check came last but is answered while the first message is spoken.
+    EXPECT_EQ(replies(3, 10000), (QStringList{":(.34):R", "OK", "OK"}));
     EXPECT_LT(received.text().indexOf("first"), received.text().indexOf("second"));
+}
+
+// However many datagrams wait on the socket, the history box hears of new
+// records once per batch, not once per message.
+TEST_F(ReceiverTest, AFloodTellsTheHistoryOncePerBatch) {
+    settings.NoAction = true; // nothing is spoken: the messages go as fast as they can
+    int told = 0;
+    QObject::connect(&receiver, &Receiver::historyChanged, [&] { ++told; });
+    // Bursts that fit the smallest receive buffer a system may give.
+    constexpr int kBursts = 3, kBurst = 150;
+    for (int burst = 0; burst < kBursts; ++burst) {
+        for (int i = 0; i < kBurst; ++i)
+            send("::flood " + QByteArray::number(i));
+        ASSERT_EQ(replies(kBurst).size(), kBurst);
+    }
+    EXPECT_EQ(received.text().count("From: "), kBursts * kBurst);
+    EXPECT_GE(told, kBursts);
+    EXPECT_LE(told, kBursts * (kBurst / Receiver::kBatch + 1));
 }

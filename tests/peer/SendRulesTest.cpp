@@ -77,16 +77,25 @@ TEST_F(SendVariablesTest, SelfReferenceAndLongTextsEnd) {
 
 TEST(PieceSplitTest, WordsPhrasesBlocksAndTags) {
     EXPECT_EQ(splitPieces("one two three"), (QStringList{"one ", "two ", "three "}));
-    EXPECT_EQ(splitPieces("  one   two  "), (QStringList{"one ", "two "}));
-    EXPECT_EQ(splitPieces("   "), QStringList());
     EXPECT_EQ(
         splitPieces(R"(say "big dog"s {{$start 0.5;0.5}}go {{Big Wave}}{{Bow}})"),
         (QStringList{"say ", "big dogs ", "{{$start 0.5;0.5}}go ", "{{Big Wave}} ", "{{Bow}} "}));
     // Inside a block a quote is an ordinary character, and the other way round.
     EXPECT_EQ(splitPieces(R"({{a "b}} c" d" "x {{y" z}})"),
               (QStringList{"{{a b}} ", "c d ", "x {{y ", "z}} "}));
-    EXPECT_EQ(splitPieces(R"(\Spd=50\ Hi \Pau=5\  \Map="a b"="c"\ there)"),
+    EXPECT_EQ(splitPieces(R"(\Spd=50\ Hi \Pau=5\ \Map="a b"="c"\ there)"),
               (QStringList{R"(\Spd=50\ )", R"(Hi \Pau=5\ \Map=a b=c\ )", "there "}));
+}
+
+// Every blank after the first of a run is a turn of its own, in which the
+// recipient says nothing; so are blanks before the first word and after the last.
+TEST(PieceSplitTest, ExtraBlanksAreSilentTurns) {
+    EXPECT_EQ(splitPieces("a  b"), (QStringList{"a ", " ", "b "}));
+    EXPECT_EQ(splitPieces("  one   two "), (QStringList{" ", " ", "one ", " ", " ", "two ", " "}));
+    EXPECT_EQ(splitPieces("   "), (QStringList{" ", " ", " ", " "}));
+    // A tag after the extra blank goes with that turn.
+    EXPECT_EQ(splitPieces(R"(Hi \Pau=5\  \Spd=9\ there)"),
+              (QStringList{R"(Hi \Pau=5\ )", R"( \Spd=9\ )", "there "}));
 }
 
 TEST(PieceSplitTest, EmptyQuotesAndUnclosedMarksLoseNothing) {
@@ -94,7 +103,8 @@ TEST(PieceSplitTest, EmptyQuotesAndUnclosedMarksLoseNothing) {
     EXPECT_EQ(splitPieces(R"(a {{b}} say "hi {{c d)"),
               (QStringList{"a ", "{{b}} ", "say ", "hi ", "{{c ", "d "}));
     const qsizetype n = 100000;
-    EXPECT_EQ(splitPieces("\"{{" + QString("x ").repeated(n)).size(), n);
+    // The text ends in a blank: with the one put after it, a silent last turn.
+    EXPECT_EQ(splitPieces("\"{{" + QString("x ").repeated(n)).size(), n + 1);
 }
 
 TEST(SendListTest, CommasAndSemicolonsSeparateTrimmedEntries) {

@@ -57,8 +57,8 @@ TEST(ReadChunks, LinesJoinUpToThirtyThousandCharactersOrStandAlone) {
         text += QString(69, QLatin1Char('x')) + QStringLiteral("\r\n");
     const QStringList joined = ReadChunks(text, false);
     ASSERT_EQ(joined.size(), 3); // 71,000 characters with the breaks
-    for (const QString& chunk : joined)
-        EXPECT_LE(chunk.size(), kReadChunkSize);
+    // A part ends with the line that takes it to 30,000 characters.
+    EXPECT_EQ(joined[0].size(), 423 * 71 - 2);
     EXPECT_EQ(joined.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), text);
     EXPECT_EQ(ReadChunks(text, true).size(), 1000);
 
@@ -89,6 +89,14 @@ TEST_F(ReadingTest, ALongFileIsReadInThreePartsThenTheCharacterReturns) {
     // It was not on the screen before: it goes away afterwards.
     EXPECT_EQ(host.log.last(), "hide Reader");
     EXPECT_TRUE(prompt.shown.isEmpty());
+}
+
+TEST_F(ReadingTest, APartMayPassThirtyThousandCharactersByItsLastLine) {
+    settings.ParagraphPause = false;
+    const QByteArray line(20000, 'w');
+    home.write("wide.txt", line + "\r\n" + line + "\r\n" + line + "\r\n");
+    reader.readDroppedFile(home.file("wide.txt"));
+    EXPECT_EQ(plays(host.log), (QStringList{"Read", "ReadContinued", "ReadReturn"}));
 }
 
 TEST_F(ReadingTest, WithParagraphPausesEveryLineIsAPartAndBlankLinesAreSkipped) {

@@ -514,6 +514,10 @@ ComposerInput ComposerFrame::input() const {
     if (i >= 0 && Combo1_->itemText(i) == in.to)
         in.toAddress = Combo1_->itemData(i).toString();
     in.action = Combo2_->currentText();
+    // Typing into the box leaves no entry of the list chosen.
+    const int a = Combo2_->currentIndex();
+    if (a >= 0 && Combo2_->itemText(a) == in.action)
+        in.selectedAction = in.action;
     in.character = Combo3_->currentText();
     in.text = SendText_->toPlainText().replace(QLatin1Char('\n'), kCrLf);
     in.hideAtEnd = HideAtEnd_->isChecked();

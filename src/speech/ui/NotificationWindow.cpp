@@ -110,8 +110,11 @@ NotificationWindow::NotificationWindow(const QString& sharedSettingsFile,
     load();
 }
 
-NotificationWindow::~NotificationWindow() {
-    // Leaving the program unloads the window too; its size is kept.
+// Nothing is written here: whether leaving the program keeps the size is the
+// exit's decision (an exit without saving leaves every file as it was).
+NotificationWindow::~NotificationWindow() = default;
+
+void NotificationWindow::keepSize() {
     if (loaded_)
         storeSize(busy_ ? effectRest_.size() : geom_.size());
 }

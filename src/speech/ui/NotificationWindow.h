@@ -49,6 +49,10 @@ public:
     void zoomandmove(double x1, double y1, double x2, double y2, double w1, double h1, double w2,
                      double h2, int step, bool scale);
 
+    // Stores the size a loaded window has now, as its unload would; an
+    // unloaded window has nothing to store.
+    void keepSize();
+
     // Geometry in twips.
     QRect twipsGeometry() const;
     void setTwipsGeometry(const QRect& twips);
