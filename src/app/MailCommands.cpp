@@ -19,7 +19,13 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
       backends_(state.mail, nullptr),
 #endif
       ids_(state.mail, state.paths), checkUi_(&window),
-      check_(state.mail, backends_, ids_, checkUi_, prompt) {
+      check_(state.mail, backends_, ids_, checkUi_, prompt),
+      webFetch_(state.settings, state.status),
+      mailCity_({state.mail, state.settings, state.status, webProgress_, webClock_, state.paths,
+                 webFetch_}),
+      hotMail_({state.mail, state.settings, state.status, webProgress_, webClock_, state.paths,
+                webFetch_}) {
+    backends_.setWebMail(&mailCity_, &hotMail_);
     check_.setCheckTimer(&pause.timer());
     QAction* accounts = window_.command("AccountsSetup");
     accounts->setEnabled(true);

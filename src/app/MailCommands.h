@@ -10,6 +10,12 @@
 #include "platform/ProgressReporter.h"
 #endif
 
+#include "backends/HotMail.h"
+#include "backends/MailCity.h"
+#include "backends/WebFetch.h"
+#include "platform/Clock.h"
+#include "platform/ProgressReporter.h"
+
 #include <QObject>
 
 namespace gabblet {
@@ -51,6 +57,12 @@ private:
     IdentifierTracker ids_;
     DesktopCheckUi checkUi_;
     AccountCheck check_;
+    // The web-mail services, handed to backends_ once they are made.
+    SystemClock webClock_;
+    NoProgress webProgress_;
+    WebFetch webFetch_;
+    MailCity mailCity_;
+    HotMail hotMail_;
 };
 
 } // namespace gabblet

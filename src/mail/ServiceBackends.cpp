@@ -1,5 +1,8 @@
 #include "ServiceBackends.h"
 
+#include "backends/HotMail.h"
+#include "backends/MailCity.h"
+
 #ifdef GABBLET_HAVE_POPMAIL
 #include "backends/POPMail.h"
 #endif
@@ -48,12 +51,16 @@ bool ServiceBackends::OutlookList(int slot, qint16) {
     return false;
 }
 
-qint16 ServiceBackends::GetMailCity(int slot, qint16) {
+qint16 ServiceBackends::GetMailCity(int slot, qint16 limit) {
+    if (city_)
+        return city_->GetMailCity(slot, limit);
     notSupported(slot);
     return -1;
 }
 
-qint16 ServiceBackends::GetHotMail(int slot, qint16) {
+qint16 ServiceBackends::GetHotMail(int slot, qint16 limit) {
+    if (hot_)
+        return hot_->GetHotMail(slot, limit);
     notSupported(slot);
     return -1;
 }

@@ -6,6 +6,8 @@
 namespace gabblet {
 
 class POPMail;
+class MailCity;
+class HotMail;
 
 // The back-ends this program has. POP3 goes to the POP3 client when one is
 // given (and the program is built with it); local profiles and the two web-
@@ -24,11 +26,19 @@ public:
     qint16 GetMailCity(int slot, qint16 limit) override;
     qint16 GetHotMail(int slot, qint16 limit) override;
 
+    // The two web-mail services; either may be null (not supported yet).
+    void setWebMail(MailCity* city, HotMail* hot) {
+        city_ = city;
+        hot_ = hot;
+    }
+
 private:
     void notSupported(int slot);
 
     MailTables& tables_;
     [[maybe_unused]] POPMail* pop_; // used when built with the POP3 client
+    MailCity* city_ = nullptr;
+    HotMail* hot_ = nullptr;
 };
 
 } // namespace gabblet
