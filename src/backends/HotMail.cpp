@@ -21,43 +21,16 @@ bool HotMail::signedOut(const QString& lowPage) const {
     return lowPage.contains(kSignedOut);
 }
 
+bool HotMail::loginRefused(const QString& lowPage) const {
+    return lowPage.contains(QLatin1String("invalid login"));
+}
+
 QString HotMail::loginAddress(int acc) const {
     // Form-encoded, so that a password with "&" or "#" stays whole.
     const AccountRec& a = account(acc);
     return tables_.MailState[size_t(acc)].WebServer + QStringLiteral("/cgi-bin/start?login=") +
            web::URLEncode(a.Account) + QStringLiteral("&passwd=") + web::URLEncode(a.Password) +
            QStringLiteral("&enter=Enter&frames=no&curmbox=ACTIVE&js=no");
-}
-
-bool HotMail::signIn(int acc) {
-    if (fetchPage(acc, loginAddress(acc)) != Got::Page) {
-        state(acc).Status = QStringLiteral("Connection Error");
-        return false;
-    }
-    if (CheckWebError(acc))
-        return false;
-    if (asciiLowerPage().contains(QLatin1String("invalid login"))) {
-        state(acc).Status = QStringLiteral("Username/password unknown");
-        return false;
-    }
-    return true;
-}
-
-bool HotMail::listingFetch(int acc, const QString& url) {
-    switch (fetchPage(acc, url)) {
-    case Got::Page:
-        return !CheckWebError(acc);
-    case Got::TimedOut:
-        state(acc).Status = QStringLiteral("Request TimeOut");
-        return false;
-    case Got::TooLarge:
-        state(acc).Status = kFormatError;
-        return false;
-    case Got::Failed:
-        break;
-    }
-    state(acc).Status = QStringLiteral("Connection Error");
-    return false;
 }
 
 qint16 HotMail::GetHotMail(int acc, qint16 limit) {
@@ -167,14 +140,9 @@ bool HotMail::DelMes(int acc, const QStringList& items) {
     EnsureLogin(acc);
     if (s.WebServer.isEmpty() || items.isEmpty())
         return false;
-    QString actions;
     QList<int> deleted;
-    for (const QString& item : items) {
-        const qsizetype comma = item.indexOf(QLatin1Char(','));
-        actions += QLatin1Char('&') + (comma < 0 ? item : item.left(comma)) + QStringLiteral("=on");
-        deleted << int(std::clamp(web::basicVal(comma < 0 ? QString() : item.mid(comma + 1)), -1.0,
-                                  double(kMessagePositions)));
-    }
+    const QString actions =
+        deleteActions(items, QStringLiteral("&"), QStringLiteral("=on"), deleted);
     const QString ref = s.MsgRef.at(deleted.last());
     QString url = ref;
     const qsizetype disk = ref.indexOf(QLatin1String("?disk"));

@@ -24,9 +24,8 @@ private:
     qint16 listing(int acc, qint16 limit);
     bool composeForm(int acc);
     bool signedOut(const QString& lowPage) const override;
-    bool signIn(int acc) override;
-    QString loginAddress(int acc) const;
-    bool listingFetch(int acc, const QString& url);
+    bool loginRefused(const QString& lowPage) const override;
+    QString loginAddress(int acc) const override;
 };
 
 } // namespace gabblet

@@ -19,6 +19,10 @@ bool MailCity::signedOut(const QString& lowPage) const {
     return lowPage.contains(kAuthFailed);
 }
 
+bool MailCity::loginRefused(const QString& lowPage) const {
+    return signedOut(lowPage);
+}
+
 QString MailCity::loginAddress(int acc) const {
     // Name and password are form-encoded: a password holding "&" or "#"
     // would otherwise cut the address and fail the login.
@@ -26,38 +30,6 @@ QString MailCity::loginAddress(int acc) const {
     return tables_.MailState[size_t(acc)].WebServer + QStringLiteral("/login.notfemail?user=") +
            web::URLEncode(a.Account) + QStringLiteral("&passwd=") + web::URLEncode(a.Password) +
            QStringLiteral("&version=1&partner_key=mailcity");
-}
-
-bool MailCity::signIn(int acc) {
-    if (fetchPage(acc, loginAddress(acc)) != Got::Page) {
-        state(acc).Status = QStringLiteral("Connection Error");
-        return false;
-    }
-    if (CheckWebError(acc))
-        return false;
-    if (signedOut(asciiLowerPage())) {
-        state(acc).Status = QStringLiteral("Username/password unknown");
-        return false;
-    }
-    return true;
-}
-
-// A listing fetch; a failed transfer leaves its reason in Status.
-bool MailCity::listingFetch(int acc, const QString& url) {
-    switch (fetchPage(acc, url)) {
-    case Got::Page:
-        return !CheckWebError(acc);
-    case Got::TimedOut:
-        state(acc).Status = QStringLiteral("Request TimeOut");
-        return false;
-    case Got::TooLarge:
-        state(acc).Status = kFormatError;
-        return false;
-    case Got::Failed:
-        break;
-    }
-    state(acc).Status = QStringLiteral("Connection Error");
-    return false;
 }
 
 qint16 MailCity::GetMailCity(int acc, qint16 limit) {
@@ -73,12 +45,8 @@ qint16 MailCity::listing(int acc, qint16 limit) {
     if (s.WebServer.isEmpty())
         return -1;
     progress_.SetProgress(0);
-    if (!listingFetch(acc, loginAddress(acc)))
+    if (!signIn(acc))
         return -1;
-    if (signedOut(asciiLowerPage())) {
-        s.Status = QStringLiteral("Username/password unknown");
-        return -1;
-    }
     progress_.SetProgress(30);
     const qsizetype found = text2_.indexOf(QLatin1String("gmm.femail"));
     const qsizetype quote = found <= 0 ? -1 : text2_.lastIndexOf(QLatin1Char('"'), found - 1);
@@ -167,14 +135,8 @@ bool MailCity::DelMes(int acc, const QStringList& items) {
     EnsureLogin(acc);
     if (s.WebServer.isEmpty() || items.isEmpty())
         return false;
-    QString actions;
     QList<int> deleted;
-    for (const QString& item : items) {
-        const qsizetype comma = item.indexOf(QLatin1Char(','));
-        actions += QStringLiteral("&docid=") + (comma < 0 ? item : item.left(comma));
-        deleted << int(std::clamp(web::basicVal(comma < 0 ? QString() : item.mid(comma + 1)), -1.0,
-                                  double(kMessagePositions)));
-    }
+    const QString actions = deleteActions(items, QStringLiteral("&docid="), {}, deleted);
     const QString ref = s.MsgRef.at(deleted.last());
     const qsizetype docid = ref.indexOf(QLatin1String("docid="));
     const qsizetype display = ref.indexOf(QLatin1String("display"));

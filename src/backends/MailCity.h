@@ -25,11 +25,10 @@ public:
 private:
     qint16 listing(int acc, qint16 limit);
     bool signedOut(const QString& lowPage) const override;
-    bool signIn(int acc) override;
-    QString loginAddress(int acc) const;
+    bool loginRefused(const QString& lowPage) const override;
+    QString loginAddress(int acc) const override;
     // Reads rows of the page in text2 from pos; k counts the rows read.
     void readRows(int acc, qsizetype pos, int& k, int n);
-    bool listingFetch(int acc, const QString& url);
 };
 
 } // namespace gabblet

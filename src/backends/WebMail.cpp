@@ -75,6 +75,45 @@ WebMail::Got WebMail::postPage(int acc, const QString& url, const QByteArray& fo
     return took(fetch_.post(session(acc), url, form));
 }
 
+bool WebMail::listingFetch(int acc, const QString& url) {
+    switch (fetchPage(acc, url)) {
+    case Got::Page:
+        return !CheckWebError(acc);
+    case Got::TimedOut:
+        state(acc).Status = QStringLiteral("Request TimeOut");
+        return false;
+    case Got::TooLarge:
+        state(acc).Status = QStringLiteral("HTML Page format error");
+        return false;
+    case Got::Failed:
+        break;
+    }
+    state(acc).Status = QStringLiteral("Connection Error");
+    return false;
+}
+
+bool WebMail::signIn(int acc) {
+    if (!listingFetch(acc, loginAddress(acc)))
+        return false;
+    if (loginRefused(asciiLowerPage())) {
+        state(acc).Status = QStringLiteral("Username/password unknown");
+        return false;
+    }
+    return true;
+}
+
+QString WebMail::deleteActions(const QStringList& items, const QString& before,
+                               const QString& after, QList<int>& positions) {
+    QString actions;
+    for (const QString& item : items) {
+        const qsizetype comma = item.indexOf(QLatin1Char(','));
+        actions += before + (comma < 0 ? item : item.left(comma)) + after;
+        positions << int(std::clamp(web::basicVal(comma < 0 ? QString() : item.mid(comma + 1)),
+                                    -1.0, double(kMessagePositions)));
+    }
+    return actions;
+}
+
 bool WebMail::EnsureLogin(int acc) {
     MailStateRec& s = state(acc);
     const QDateTime now = clock_.now();

@@ -86,8 +86,19 @@ protected:
     QString asciiLowerPage() const;
     // The page in text2 says the session has ended.
     virtual bool signedOut(const QString& lowPage) const = 0;
+    // The answer to a login says the name or password is wrong.
+    virtual bool loginRefused(const QString& lowPage) const = 0;
+    // The address that logs in with the account's name and password.
+    virtual QString loginAddress(int acc) const = 0;
     // Logs in with the account's name and password (the session cookie).
-    virtual bool signIn(int acc) = 0;
+    bool signIn(int acc);
+    // A fetch of a listing step; a failed transfer leaves its reason in
+    // Status, a transport failure page too (CheckWebError).
+    bool listingFetch(int acc, const QString& url);
+    // Items "identifier,position": the action list (before + identifier +
+    // after, for each) and the positions.
+    static QString deleteActions(const QStringList& items, const QString& before,
+                                 const QString& after, QList<int>& positions);
 
     // Sets the account's Busy for its lifetime and clears it at the end.
     class BusyScope {
