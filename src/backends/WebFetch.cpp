@@ -2,6 +2,7 @@
 
 #include "backends/WebText.h"
 #include "platform/Cp1252.h"
+#include "platform/Files.h"
 #include "platform/StatusLog.h"
 #include "platform/Wait.h"
 #include "state/Settings.h"
@@ -16,6 +17,10 @@
 #include <QStringDecoder>
 
 namespace gabblet {
+
+void addWebLine(StatusLog& log, const QString& text) {
+    log.AddStatus(QStringLiteral("Web: ") + text + kCrLf);
+}
 
 WebFetch::WebFetch(const Settings& settings, StatusLog& log) : settings_(settings), log_(log) {}
 
@@ -77,7 +82,7 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        log_.AddStatus(QStringLiteral("Not a web address: %1").arg(masked(address)));
+        addWebLine(log_, QStringLiteral("Not a web address: %1").arg(masked(address)));
         return page;
     }
     QNetworkRequest request(url);
@@ -91,8 +96,8 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
         const QList<QSslCertificate> extra = QSslCertificate::fromPath(
             settings_.CAFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
         if (extra.isEmpty())
-            log_.AddStatus(QStringLiteral("No certificate could be read from the CAFile %1")
-                               .arg(QFileInfo(settings_.CAFile).absoluteFilePath()));
+            addWebLine(log_, QStringLiteral("No certificate could be read from the CAFile %1")
+                                 .arg(QFileInfo(settings_.CAFile).absoluteFilePath()));
         tls.addCaCertificates(extra);
     }
     request.setSslConfiguration(tls);
@@ -114,8 +119,9 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
         reply.reset(nam.get(request));
     }
     if (settings_.Debug)
-        log_.AddStatus(QStringLiteral("%1 %2").arg(
-            form ? QStringLiteral("POST") : QStringLiteral("GET"), masked(address)));
+        addWebLine(
+            log_, QStringLiteral("%1 %2").arg(form ? QStringLiteral("POST") : QStringLiteral("GET"),
+                                              masked(address)));
 
     QByteArray body;
     bool finished = false;
@@ -144,8 +150,8 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
                          QStringList reasons;
                          for (const QSslError& e : errors)
                              reasons << e.errorString();
-                         log_.AddStatus(QStringLiteral("The certificate of %1 was refused: %2")
-                                            .arg(url.host(), reasons.join(QStringLiteral("; "))));
+                         addWebLine(log_, QStringLiteral("The certificate of %1 was refused: %2")
+                                              .arg(url.host(), reasons.join(QStringLiteral("; "))));
                          refused = true;
                      });
     QObject::connect(reply.get(), &QNetworkReply::finished, reply.get(), [&] {
@@ -158,7 +164,8 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
         QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
         reply->abort();
         page.outcome = WebPage::Outcome::TimedOut;
-        log_.AddStatus(
+        addWebLine(
+            log_,
             QStringLiteral("No answer from %1 within %2 seconds").arg(url.host()).arg(seconds));
         return page;
     }
@@ -167,8 +174,8 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
         nam.clearConnectionCache();
     if (tooLarge) {
         page.outcome = WebPage::Outcome::TooLarge;
-        log_.AddStatus(QStringLiteral("The page from %1 is larger than 8 MB and was not read")
-                           .arg(url.host()));
+        addWebLine(log_, QStringLiteral("The page from %1 is larger than 8 MB and was not read")
+                             .arg(url.host()));
         return page;
     }
     if (reply->bytesAvailable() > 0) {
@@ -185,8 +192,8 @@ WebPage WebFetch::run(const QString& session, const QString& address, const QByt
                                  reply->error() < QNetworkReply::ContentAccessDenied)) {
         if (reply->error() == QNetworkReply::TimeoutError)
             page.outcome = WebPage::Outcome::TimedOut;
-        log_.AddStatus(QStringLiteral("Fetching a page from %1 failed: %2")
-                           .arg(url.host(), masked(reply->errorString())));
+        addWebLine(log_, QStringLiteral("Fetching a page from %1 failed: %2")
+                             .arg(url.host(), masked(reply->errorString())));
         return page;
     }
     page.text = decodePage(body, reply->header(QNetworkRequest::ContentTypeHeader).toString());

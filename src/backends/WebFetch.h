@@ -16,6 +16,9 @@ namespace gabblet {
 class StatusLog;
 struct Settings;
 
+// One line of the status log about web mail (never a password).
+void addWebLine(StatusLog& log, const QString& text);
+
 // What a fetch gave: the page as text, or why there is none.
 struct WebPage {
     enum class Outcome { Ok, TimedOut, Failed, TooLarge };

@@ -136,9 +136,9 @@ bool WebMail::LoginToHome(int acc) {
     const QString home = homeAddress();
     if (home.isEmpty()) {
         s.Status = QStringLiteral("connection error");
-        log_.AddStatus(QStringLiteral("The address of the %1 service is not set (%1Home in the "
-                                      "Advanced page of the options)")
-                           .arg(type_));
+        addWebLine(log_, QStringLiteral("The address of the %1 service is not set (%1Home in the "
+                                        "Advanced page of the options)")
+                             .arg(type_));
         return false;
     }
     if (fetchPage(acc, home + QLatin1Char('/')) != Got::Page) {
@@ -193,7 +193,7 @@ void WebMail::DumpPage(const QString& tag) {
         if (QFileInfo::exists(name))
             continue;
         if (!writeTextFile(name, text + kCrLf))
-            log_.AddStatus(QStringLiteral("The page could not be written to %1").arg(name));
+            addWebLine(log_, QStringLiteral("The page could not be written to %1").arg(name));
         return;
     }
 }
