@@ -494,6 +494,16 @@ def dovecot_and_server_processes():
     return found
 
 
+def parent_pid(pid):
+    """The parent of a process, or "" when it is gone."""
+    try:
+        with open("/proc/%s/stat" % pid, "rb") as f:
+            # The command name in parentheses may hold blanks: split after it.
+            return f.read().rsplit(b")", 1)[1].split()[1].decode()
+    except (OSError, IndexError):
+        return ""
+
+
 def run_group(tests):
     for test, *args in tests:
         begun = time.monotonic()
@@ -538,8 +548,13 @@ def main():
             if proc.poll() is None:
                 proc.kill()
                 check(False, "a server was still running: %s" % proc.args)
-        left = {pid: cmd for pid, cmd in dovecot_and_server_processes().items()
-                if pid not in before and str(os.getpid()) != pid}
+        # Only what this run started counts: other suites of the same ctest
+        # run (or other checkouts) start Dovecots of their own meanwhile.
+        # Ours name a folder below root, or are children of one that does.
+        now = dovecot_and_server_processes()
+        left = {pid: cmd for pid, cmd in now.items()
+                if pid not in before and str(os.getpid()) != pid
+                and (root in cmd or root in now.get(parent_pid(pid), ""))}
         check(not left, "no Dovecot or server process left running (%s)" % left)
 
     elapsed = time.monotonic() - start
