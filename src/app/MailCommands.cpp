@@ -16,7 +16,13 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
     : state_(state), prompt_(prompt), window_(window), pause_(pause), progress_(window),
       pop_(state.mail, state.settings, state.status, progress_), backends_(state.mail, pop_),
       ids_(state.mail, state.paths), checkUi_(&window),
-      check_(state.mail, backends_, ids_, checkUi_, prompt) {
+      check_(state.mail, backends_, ids_, checkUi_, prompt),
+      webFetch_(state.settings, state.status),
+      mailCity_(
+          {state.mail, state.settings, state.status, progress_, webClock_, state.paths, webFetch_}),
+      hotMail_({state.mail, state.settings, state.status, progress_, webClock_, state.paths,
+                webFetch_}) {
+    backends_.setWebMail(&mailCity_, &hotMail_);
     check_.setCheckTimer(&pause.timer());
     QAction* accounts = window_.command("AccountsSetup");
     accounts->setEnabled(true);

@@ -7,6 +7,11 @@
 #include "mail/ServiceBackends.h"
 #include "mail/ui/GetPasswordDialog.h"
 
+#include "backends/HotMail.h"
+#include "backends/MailCity.h"
+#include "backends/WebFetch.h"
+#include "platform/Clock.h"
+
 #include <QObject>
 
 namespace gabblet {
@@ -45,6 +50,12 @@ private:
     IdentifierTracker ids_;
     DesktopCheckUi checkUi_;
     AccountCheck check_;
+    // The web-mail services, handed to backends_ once they are made; they
+    // report progress in the same bar as POP3.
+    SystemClock webClock_;
+    WebFetch webFetch_;
+    MailCity mailCity_;
+    HotMail hotMail_;
 };
 
 } // namespace gabblet

@@ -89,6 +89,8 @@ bool readUserKeys(Settings& s, KeyReader& key, const ProgramPaths& paths) {
     s.BindAddress = key.text("BindAddress");
     s.UpdateCommand = key.text("UpdateCommand");
     s.CAFile = paths.resolve(key.text("CAFile"));
+    s.MailCityHome = key.text("MailCityHome");
+    s.HotMailHome = key.text("HotMailHome");
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "ServiceBackends.h"
 
+#include "backends/HotMail.h"
+#include "backends/MailCity.h"
 #include "backends/POPMail.h"
 
 namespace gabblet {
@@ -33,12 +35,16 @@ bool ServiceBackends::OutlookList(int slot, qint16) {
     return false;
 }
 
-qint16 ServiceBackends::GetMailCity(int slot, qint16) {
+qint16 ServiceBackends::GetMailCity(int slot, qint16 limit) {
+    if (city_)
+        return city_->GetMailCity(slot, limit);
     notSupported(slot);
     return -1;
 }
 
-qint16 ServiceBackends::GetHotMail(int slot, qint16) {
+qint16 ServiceBackends::GetHotMail(int slot, qint16 limit) {
+    if (hot_)
+        return hot_->GetHotMail(slot, limit);
     notSupported(slot);
     return -1;
 }

@@ -6,12 +6,14 @@
 namespace gabblet {
 
 class POPMail;
+class MailCity;
+class HotMail;
 
-// The back-ends this program has. POP3 goes to the POP3 client; local
-// profiles and the two web-mail services are not there yet. A call to a
-// back-end that is missing answers with its failure value and a Status saying
-// the account type is not supported yet, so the check reports it like any
-// other failure.
+// The back-ends this program has. POP3 goes to the POP3 client and the two
+// web-mail services to theirs once set; local profiles are not there yet. A
+// call to a back-end that is missing answers with its failure value and a
+// Status saying the account type is not supported yet, so the check reports
+// it like any other failure.
 class ServiceBackends final : public MailBackends {
 public:
     ServiceBackends(MailTables& tables, POPMail& pop);
@@ -24,11 +26,19 @@ public:
     qint16 GetMailCity(int slot, qint16 limit) override;
     qint16 GetHotMail(int slot, qint16 limit) override;
 
+    // The two web-mail services; either may be null (not supported yet).
+    void setWebMail(MailCity* city, HotMail* hot) {
+        city_ = city;
+        hot_ = hot;
+    }
+
 private:
     void notSupported(int slot);
 
     MailTables& tables_;
     POPMail& pop_;
+    MailCity* city_ = nullptr;
+    HotMail* hot_ = nullptr;
 };
 
 } // namespace gabblet

@@ -23,6 +23,14 @@ const std::array kAdvanced{
                     &Settings::CAFile, Check::ExistingFile, INT_MIN, INT_MAX,
                     "Specify a file of certificate authorities",
                     "Certificates (*.pem *.crt)|*.pem;*.crt"},
+    AdvancedSetting{"MailCityHome", "MailCity address",
+                    "The address of the MailCity web-mail service, as [http[s]://]host[:port]; "
+                    "empty when no MailCity account is used.",
+                    &Settings::MailCityHome},
+    AdvancedSetting{"HotMailHome", "HotMail address",
+                    "The address of the HotMail web-mail service, as [http[s]://]host[:port]; "
+                    "empty when no HotMail account is used.",
+                    &Settings::HotMailHome},
 };
 
 } // namespace

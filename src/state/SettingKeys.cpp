@@ -49,6 +49,10 @@ constexpr std::array kKeys{
     SettingKey{"BindAddress", T::Text, ""},
     SettingKey{"UpdateCommand", T::Text, "", Shared},
     SettingKey{"CAFile", T::Text, "", Shared},
+    // The web-mail services have no fixed address any more: each
+    // installation names the host that serves them.
+    SettingKey{"MailCityHome", T::Text, "", Shared},
+    SettingKey{"HotMailHome", T::Text, "", Shared},
 };
 
 } // namespace

@@ -48,6 +48,10 @@ struct Settings {
     // A PEM file of certificate authorities trusted beyond the system's, for
     // mail servers with their own authority; empty: the system's only.
     QString CAFile;
+    // The home pages of the two web-mail services, "[scheme://]host[:port]"
+    // (http when no scheme is given); empty: not set up.
+    QString MailCityHome;
+    QString HotMailHome;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

@@ -23,9 +23,11 @@ QJsonObject parseLine(const QByteArray& line) {
 
 } // namespace
 
-MailServer::MailServer(const QStringList& arguments) {
+MailServer::MailServer(const QStringList& arguments) : MailServer(script(), arguments) {}
+
+MailServer::MailServer(const QString& scriptPath, const QStringList& arguments) {
     process_.setProgram(kPython);
-    process_.setArguments(QStringList{script()} + arguments);
+    process_.setArguments(QStringList{scriptPath} + arguments);
     process_.start();
     const QDeadlineTimer deadline(30000);
     while (!process_.canReadLine() && !deadline.hasExpired() &&

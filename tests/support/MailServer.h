@@ -14,6 +14,8 @@ namespace gabblet::test {
 class MailServer {
 public:
     explicit MailServer(const QStringList& arguments);
+    // Another harness script of this folder (webmail_sim.py), run the same way.
+    MailServer(const QString& script, const QStringList& arguments);
     ~MailServer();
     MailServer(const MailServer&) = delete;
     MailServer& operator=(const MailServer&) = delete;
