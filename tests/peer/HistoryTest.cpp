@@ -1,6 +1,7 @@
 #include "peer/History.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
+#include "support/CpuTime.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -11,17 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <time.h>
 
 using namespace gabblet;
 
 namespace {
-
-double threadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
 
 // Spelled out rather than copied from the class: a copy made during static
 // initialisation could see it still empty.
@@ -190,9 +184,9 @@ TEST_F(HistoryTest, HugeFilesLoadQuicklyFromTheirTail) {
     for (int i = 0; i < 2000; ++i)
         big.append("peer", "Genie", kCrLf.repeated(2000) + QString::number(i), someTime(i));
     ASSERT_TRUE(big.save(home.file("big.txt")));
-    const double start = threadCpuSeconds();
+    const double start = test::threadCpuSeconds();
     EXPECT_TRUE(h.load(home.file("big.txt")));
-    EXPECT_LT(threadCpuSeconds() - start, 2.5);
+    EXPECT_LT(test::threadCpuSeconds() - start, 2.5);
     EXPECT_TRUE(big.text().endsWith(h.text()));
     EXPECT_TRUE(h.text().endsWith("\r\n1999\r\n" + kSep));
 }

@@ -53,7 +53,9 @@ TEST(GabbletSend, RepliesOfARunningGabbletAndOfNobody) {
     EXPECT_EQ(r.out, "127.0.0.3: OK\n127.0.0.9: no reply\n") << r.err.toStdString();
     EXPECT_EQ(r.status, 1);
     EXPECT_GE(r.ms, 1400);
-    EXPECT_LT(r.ms, 4000);
+    // Ends once the time-out is over; the margin covers starting a sanitizer
+    // build on a busy machine.
+    EXPECT_LT(r.ms, 1500 + 8000);
     bee.settle(200);
     EXPECT_TRUE(bee.dump("MesRec0").contains("using Bramble at "));
     EXPECT_TRUE(bee.dump("MesRec0").contains("Hello from the build\\\\h"));

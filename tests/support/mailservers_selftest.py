@@ -179,7 +179,7 @@ def test_pop3_plain(root):
         other = expect_error(_login_as, server.port, "mallory", PASSWORD)
         check(other is not None and "-ERR" in other, "another user name is refused (%s)" % other)
         stop_time = server.stop()
-        check(stop_time < 5, "pop3 stops in %.1f s" % stop_time)
+        check(stop_time < 8, "pop3 stops in %.1f s" % stop_time)
         check(_gone(server.info["pid"]), "Dovecot has exited after pop3 stopped")
 
 
@@ -445,7 +445,7 @@ def test_hostile(protocol):
         sock.close()
         stop_time = server.stop()
         idle.close()
-        check(stop_time < 3, "endless stops in %.1f s with a client attached" % stop_time)
+        check(stop_time < 8, "endless stops in %.1f s with a client attached" % stop_time)
 
     with Server("hostile", "--mode", "drip", "--protocol", protocol) as server:
         socks = [connect(server.port) for _ in range(2)]
@@ -454,7 +454,7 @@ def test_hostile(protocol):
         while len(got) < 3:
             got += socks[1].recv(1)
         elapsed = time.monotonic() - start
-        check(greeting.startswith(got) and 0.8 < elapsed < 3.0,
+        check(greeting.startswith(got) and 0.8 < elapsed < 6.0,
               "%s drip: 3 bytes in %.2f s" % (protocol, elapsed))
 
     with Server("hostile", "--mode", "refuse-all", "--protocol", protocol) as server:
