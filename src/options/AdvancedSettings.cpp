@@ -23,6 +23,10 @@ const std::array kAdvanced{
                     &Settings::CAFile, Check::ExistingFile, INT_MIN, INT_MAX,
                     "Specify a file of certificate authorities",
                     "Certificates (*.pem *.crt)|*.pem;*.crt"},
+    AdvancedSetting{"DesktopNotify", "Desktop notifications",
+                    "New e-mail also shows as a desktop notification with the sender and "
+                    "subject.",
+                    &Settings::DesktopNotify},
 };
 
 } // namespace

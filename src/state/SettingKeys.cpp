@@ -49,6 +49,8 @@ constexpr std::array kKeys{
     SettingKey{"BindAddress", T::Text, ""},
     SettingKey{"UpdateCommand", T::Text, "", Shared},
     SettingKey{"CAFile", T::Text, "", Shared},
+    // New mail is also posted to the desktop's notification service.
+    SettingKey{"DesktopNotify", T::Flag, "1", Shared},
 };
 
 } // namespace

@@ -48,6 +48,8 @@ struct Settings {
     // A PEM file of certificate authorities trusted beyond the system's, for
     // mail servers with their own authority; empty: the system's only.
     QString CAFile;
+    // New mail is posted as a desktop notification too.
+    bool DesktopNotify = false;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;
