@@ -1,0 +1,26 @@
+#include "mail/ServiceBodies.h"
+
+#ifdef GABBLET_HAVE_POPMAIL
+#include "backends/POPMail.h"
+#endif
+
+namespace gabblet {
+
+ServiceBodies::ServiceBodies(MailTables& tables, POPMail* pop) : tables_(tables), pop_(pop) {}
+
+QString ServiceBodies::popBody(int slot, qint16 position, const QString& id) {
+    if (slot < 0 || slot >= kAccountSlots)
+        return {};
+#ifdef GABBLET_HAVE_POPMAIL
+    if (pop_)
+        return pop_->getPOPBody(slot, position, id, true);
+#else
+    Q_UNUSED(position)
+    Q_UNUSED(id)
+#endif
+    tables_.MailState[std::size_t(slot)].Status =
+        QStringLiteral("POP3 accounts are not supported yet");
+    return {};
+}
+
+} // namespace gabblet
