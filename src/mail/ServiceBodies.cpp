@@ -1,6 +1,7 @@
 #include "mail/ServiceBodies.h"
 
 #ifdef GABBLET_HAVE_POPMAIL
+#include "backends/MessageText.h"
 #include "backends/POPMail.h"
 #endif
 
@@ -12,8 +13,11 @@ QString ServiceBodies::popBody(int slot, qint16 position, const QString& id) {
     if (slot < 0 || slot >= kAccountSlots)
         return {};
 #ifdef GABBLET_HAVE_POPMAIL
-    if (pop_)
-        return pop_->getPOPBody(slot, position, id, true);
+    if (pop_) {
+        // Shown, cached and searched for spoken sections as a person reads it.
+        const QString raw = pop_->getPOPBody(slot, position, id, true);
+        return raw.isEmpty() ? raw : ReadableMessage(raw);
+    }
 #else
     Q_UNUSED(position)
     Q_UNUSED(id)
