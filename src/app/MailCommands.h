@@ -1,9 +1,13 @@
 #pragma once
 
 #include "mail/AccountCheck.h"
+#include "mail/Announcements.h"
 #include "mail/IdentifierTracker.h"
+#include "mail/MailReading.h"
 #include "mail/ServiceBackends.h"
+#include "mail/ServiceBodies.h"
 #include "mail/ui/GetPasswordDialog.h"
+#include "mail/ui/TextMesWindow.h"
 
 #ifdef GABBLET_HAVE_POPMAIL
 #include "backends/POPMail.h"
@@ -15,7 +19,9 @@
 namespace gabblet {
 
 struct AppState;
+class ComposerFrame;
 class MainWindow;
+class SpeechServices;
 class Prompt;
 class TimerPause;
 
@@ -26,12 +32,22 @@ class MailCommands final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MailCommands)
 public:
-    MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause);
+    MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause,
+                 SpeechServices& speech, ComposerFrame& composer);
     ~MailCommands() override;
 
     // E-mail > Accounts: the accounts dialog, with the check timer paused.
     void AccountsSetup();
     AccountCheck& accountCheck() { return check_; }
+    // E-mail > Announcements: the template window; closing it rewrites emailann.txt.
+    void DoAnn();
+    // Start-up: emailann.txt from the user folder, or the built-in template.
+    // beforeMessage runs before a message about a broken file.
+    void loadAnnouncements(const std::function<void()>& beforeMessage);
+    // New-mail announcements (SpeakSummary, SpeakDetails) and ReadEmail.
+    Announcer& announcer() { return announcer_; }
+    MailReader& reader() { return reader_; }
+    DesktopViewers& viewers() { return viewers_; }
 
 Q_SIGNALS:
     // The accounts dialog saved: accounts may have come, gone or moved.
@@ -51,6 +67,12 @@ private:
     IdentifierTracker ids_;
     DesktopCheckUi checkUi_;
     AccountCheck check_;
+    SpeechServices& speech_;
+    ComposerFrame& composer_;
+    ServiceBodies bodies_;
+    DesktopViewers viewers_;
+    Announcer announcer_;
+    MailReader reader_;
 };
 
 } // namespace gabblet

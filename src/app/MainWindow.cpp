@@ -33,6 +33,32 @@ QWidget* page(const char* name) {
     return w;
 }
 
+QPlainTextEdit* logBox(const char* name, const QString& placeholder, QWidget* parent) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setReadOnly(true);
+    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setPlaceholderText(placeholder);
+    return box;
+}
+
+// Shows what a log appended (or all of it after a cut) and puts the caret at `caret`.
+void showLog(QPlainTextEdit* box, const StatusLog& log, const QString& appended, bool cut,
+             qsizetype caret) {
+    if (cut) {
+        box->setPlainText(log.text());
+    } else {
+        QTextCursor end(box->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(appended);
+    }
+    QTextCursor at(box->document());
+    at.setPosition(int(qMin<qsizetype>(caret, box->document()->characterCount() - 1)));
+    box->setTextCursor(at);
+    box->ensureCursorVisible();
+}
+
 bool canRead(const QMimeData* mime) {
     return mime && (mime->hasUrls() || mime->hasText());
 }
@@ -63,16 +89,19 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
 
     auto* frame = new QGroupBox(QStringLiteral("Acks && Status"), statusPage);
     frame->setObjectName(QStringLiteral("AcksFrame"));
-    acks_ = new QPlainTextEdit(frame);
-    acks_->setObjectName(QStringLiteral("Acks"));
-    acks_->setReadOnly(true);
-    acks_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    acks_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    acks_->setPlaceholderText(
-        QStringLiteral("Replies from the people you message, and what the program is doing, "
-                       "appear here."));
+    acks_ = logBox("Acks",
+                   QStringLiteral("Replies from the people you message, and what the program is "
+                                  "doing, appear here."),
+                   frame);
     (new QVBoxLayout(frame))->addWidget(acks_);
-    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(frame);
+    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(frame, 3);
+    auto* mailFrame = new QGroupBox(QStringLiteral("E-mail announcements"), statusPage);
+    mailFrame->setObjectName(QStringLiteral("EmailMesFrame"));
+    emailMes_ = logBox("EmailMes",
+                       QStringLiteral("What the characters said about new e-mail appears here."),
+                       mailFrame);
+    (new QVBoxLayout(mailFrame))->addWidget(emailMes_);
+    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(mailFrame, 1);
     connect(&status_, &StatusLog::changed, this, &MainWindow::showStatus);
     acceptDropsOn(frame);
     acceptDropsOn(acks_);
@@ -216,18 +245,14 @@ void MainWindow::setDebugControls(bool on) {
 }
 
 void MainWindow::showStatus(const QString& appended, bool cut) {
-    if (cut) {
-        acks_->setPlainText(status_.text());
-    } else {
-        QTextCursor end(acks_->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(appended);
-    }
-    QTextCursor caret(acks_->document());
-    caret.setPosition(
-        int(qMin<qsizetype>(status_.caretPosition(), acks_->document()->characterCount() - 1)));
-    acks_->setTextCursor(caret);
-    acks_->ensureCursorVisible();
+    showLog(acks_, status_, appended, cut, status_.caretPosition());
+}
+
+void MainWindow::showEmailLog(const StatusLog& log) {
+    emailMes_->setPlainText(log.text());
+    connect(&log, &StatusLog::changed, emailMes_, [this, &log](const QString& appended, bool cut) {
+        showLog(emailMes_, log, appended, cut, log.text().size());
+    });
 }
 
 void MainWindow::addTrayIcon(const QString& tip) {

@@ -25,6 +25,9 @@ public:
 
     QTabWidget* SSTab1() const { return tabs_; }
     QPlainTextEdit* Acks() const { return acks_; }
+    QPlainTextEdit* EmailMes() const { return emailMes_; }
+    // The e-mail log box shows `log` from now on, caret at its end.
+    void showEmailLog(const StatusLog& log);
     QWidget* composerTab() const { return composer_; }
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
@@ -81,6 +84,7 @@ private:
     QWidget* inbox_ = nullptr;
     QWidget* outbox_ = nullptr;
     QPlainTextEdit* acks_ = nullptr;
+    QPlainTextEdit* emailMes_ = nullptr;
     QCheckBox* hotMailOpenUrl_ = nullptr;
     QAction* debugOn_ = nullptr;
     QAction* exitNoSave_ = nullptr;

@@ -304,7 +304,8 @@ bool Startup::Form_Load() {
     commands_ =
         std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
-    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_);
+    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_, *speech_,
+                                           *composer_);
     linkSwitches();
     linkOptions();
     // 12-14: character folders and the character list.
@@ -321,6 +322,10 @@ bool Startup::Form_Load() {
     // 18: the character host. 19-20: variable list, announcement templates.
     if (!speech_->host.connectServer())
         state_.settings.UseAgent = false;
+    mail_->loadAnnouncements([this] {
+        if (splash_)
+            splash_->hide();
+    });
     // 21: no version check at start-up; updating is a menu command.
     status(QStringLiteral("Checking for new version..."));
     // 22: the greeting asked for on the command line.
