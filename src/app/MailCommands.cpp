@@ -5,15 +5,142 @@
 #include "app/SpeechServices.h"
 #include "mail/AccountEditor.h"
 #include "mail/AnnouncementEditor.h"
+#include "mail/CheckScheduler.h"
+#include "mail/InboxActions.h"
+#include "mail/InboxModel.h"
+#include "mail/MailCaches.h"
 #include "mail/ui/AccountsDialog.h"
 #include "mail/ui/AnnTextDialog.h"
+#include "mail/ui/InboxPanel.h"
 #include "peer/ui/ComposerFrame.h"
+#include "platform/Files.h"
 #include "platform/Prompt.h"
 #include "platform/TimerPause.h"
+#include "platform/desktop/DBusNotifier.h"
+#include "platform/desktop/NetworkDialUpProbe.h"
 
 #include <QAction>
+#include <QRandomGenerator>
+#include <QTime>
 
 namespace gabblet {
+
+namespace {
+
+int randomChoice() {
+    return int(QRandomGenerator::global()->bounded(1001));
+}
+
+// The announcer as the scheduler and the tree call it.
+class AppAnnouncer final : public MailAnnouncer {
+public:
+    AppAnnouncer(const AnnouncementTemplates& templates, Announcer& announcer)
+        : templates_(templates), announcer_(announcer) {}
+    int chooseTemplate(int random) const override { return templates_.choose(random); }
+    void SpeakSummary(int slot, int t) override { announcer_.SpeakSummary(slot, t); }
+    void SpeakDetails(int slot, int t) override { announcer_.SpeakDetails(slot, t); }
+
+private:
+    const AnnouncementTemplates& templates_;
+    Announcer& announcer_;
+};
+
+// What a check shows: the caption, the panel's progress bar, the tree, the
+// character that spoke.
+class AppCheckView final : public CheckView {
+public:
+    AppCheckView(MainWindow& window, InboxPanel& panel, InboxModel& model, SpeechServices& speech,
+                 const SpeechState& state)
+        : window_(window), panel_(panel), model_(model), speech_(speech), state_(state) {}
+    void SetTitle(const QString& name) override { window_.SetTitle(name); }
+    void ResetTitle() override { window_.ResetTitle(); }
+    void showDownload(const QString& name) override {
+        window_.SetTitle(name);
+        panel_.StartProgress(name);
+    }
+    void hideDownload() override { panel_.EndProgress(); }
+    void FillTree() override { model_.FillTree(); }
+    void hideCharacter() override {
+        if (!state_.CurrentCharacter.isEmpty())
+            speech_.host.hide(state_.CurrentCharacter);
+    }
+
+private:
+    MainWindow& window_;
+    InboxPanel& panel_;
+    InboxModel& model_;
+    SpeechServices& speech_;
+    const SpeechState& state_;
+};
+
+class AppReader final : public MessageReader {
+public:
+    explicit AppReader(MailReader& reader) : reader_(reader) {}
+    void ReadEmail(int slot, int position) override { reader_.ReadEmail(slot, position); }
+
+private:
+    MailReader& reader_;
+};
+
+// Deleting on the server: POP3 through its client; the other back-ends are
+// not in this program yet and say so in the account's Status.
+class AppDeleter final : public MessageDeleter {
+public:
+    AppDeleter(MailTables& tables, POPMail* pop) : tables_(tables), pop_(pop) {}
+    bool deleteMessages(int slot, const QStringList& items) override {
+        if (slot < 0 || slot >= kAccountSlots)
+            return false;
+#ifdef GABBLET_HAVE_POPMAIL
+        if (pop_ && tables_.Acc[size_t(slot)].Type == kPOP3)
+            return pop_->DelPOP(slot, items);
+#endif
+        Q_UNUSED(items)
+        tables_.MailState[size_t(slot)].Status =
+            tables_.Acc[size_t(slot)].Type + QStringLiteral(" deletion is not supported yet");
+        return false;
+    }
+
+private:
+    MailTables& tables_;
+    [[maybe_unused]] POPMail* pop_;
+};
+
+} // namespace
+
+struct MailCommands::Inbox {
+    Inbox(MailCommands& c, AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause,
+          SpeechServices& speech, POPMail* pop)
+        : caches(state.mail, state.paths),
+          model(state.mail, state.settings,
+                [this](int slot, int p) { return !caches.bodyPath(slot, p).isEmpty(); }),
+          panel(new InboxPanel(model, actions, &window)),
+          view(window, *panel, model, speech, state.speech), announcer(state.AnnText, c.announcer_),
+          reader(c.reader_), deleter(state.mail, pop),
+          notifier([&state](const QString& line) { state.status.AddStatus(line + kCrLf); }),
+          scheduler(CheckServices{state.mail, state.settings, state.speech, c.check_, c.backends_,
+                                  c.ids_, dialUp, speech.sound, announcer, view, state.status,
+                                  pause, &notifier, randomChoice,
+                                  [] { return QTime::currentTime().toString(u"HH:mm:ss"); }}),
+          actions(InboxServices{state.mail, state.settings, c.check_, c.backends_, c.ids_, caches,
+                                model, prompt, announcer, view, reader, deleter, pause,
+                                randomChoice, [this, &window](bool on) {
+                                    panel->setCheckCommandsEnabled(on);
+                                    window.command("MCheckEmail")->setEnabled(on);
+                                    window.command("MRefresh")->setEnabled(on);
+                                }}) {}
+
+    MailCaches caches;
+    InboxModel model;
+    InboxPanel* panel; // the window owns it
+    AppCheckView view;
+    AppAnnouncer announcer;
+    AppReader reader;
+    AppDeleter deleter;
+    NetworkDialUpProbe dialUp;
+    DBusNotifier notifier;
+    CheckScheduler scheduler;
+    InboxActions actions;
+};
 
 MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, TimerPause& pause,
                            SpeechServices& speech, ComposerFrame& composer)
@@ -40,6 +167,57 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
     announcements->setEnabled(true);
     connect(announcements, &QAction::triggered, this, &MailCommands::DoAnn);
     window_.showEmailLog(state.EmailMes);
+
+#ifdef GABBLET_HAVE_POPMAIL
+    POPMail* pop = &pop_;
+#else
+    POPMail* pop = nullptr;
+#endif
+    inbox_ = std::make_unique<Inbox>(*this, state, prompt, window, pause, speech, pop);
+    progress_.setTarget(inbox_->panel);
+    window_.setInboxPanel(inbox_->panel);
+    MailCaches& caches = inbox_->caches;
+    reader_.setBodyCache(BodyCacheAccess{
+        [&caches](int slot, int p, QString& text) { return caches.readBody(slot, p, text); },
+        [this, &caches](int slot, int p, const QString& text) {
+            caches.writeBody(slot, p, text);
+            inbox_->model.FillTree(); // the cached mark
+        }});
+    CheckScheduler& scheduler = inbox_->scheduler;
+    InboxPanel* panel = inbox_->panel;
+    QAction* checkNow = window_.command("MCheckEmail");
+    QAction* refresh = window_.command("MRefresh");
+    for (QAction* a : {checkNow, refresh})
+        a->setEnabled(true);
+    connect(checkNow, &QAction::triggered, this, [&scheduler] { scheduler.MCheckEmail(); });
+    connect(refresh, &QAction::triggered, this, [&scheduler] { scheduler.MRefresh(); });
+    connect(panel, &InboxPanel::checkNowRequested, this,
+            [&scheduler] { scheduler.ManualCheckEmail(); });
+    connect(panel, &InboxPanel::refreshRequested, this, [&scheduler] { scheduler.MRefresh(); });
+    connect(&pause.timer(), &QTimer::timeout, this, [&scheduler] { scheduler.Timer2(); });
+    connect(&inbox_->notifier, &DBusNotifier::activated, &window_, &MainWindow::showInbox);
+    connect(this, &MailCommands::accountsChanged, &inbox_->model, &InboxModel::FillTree);
+}
+
+void MailCommands::loadHeaderCaches() {
+    if (state_.settings.CacheAcc)
+        inbox_->caches.loadHeaderCaches(QDateTime::currentDateTime());
+}
+
+void MailCommands::FillTree() {
+    inbox_->model.FillTree();
+}
+
+bool MailCommands::saveCaches() {
+    return inbox_->caches.saveAll();
+}
+
+CheckScheduler& MailCommands::scheduler() {
+    return inbox_->scheduler;
+}
+
+InboxPanel& MailCommands::inboxPanel() {
+    return *inbox_->panel;
 }
 
 MailCommands::~MailCommands() = default;

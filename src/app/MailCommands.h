@@ -11,10 +11,12 @@
 
 #ifdef GABBLET_HAVE_POPMAIL
 #include "backends/POPMail.h"
-#include "platform/ProgressReporter.h"
 #endif
+#include "platform/ProgressReporter.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace gabblet {
 
@@ -24,6 +26,31 @@ class MainWindow;
 class SpeechServices;
 class Prompt;
 class TimerPause;
+class CheckScheduler;
+class InboxPanel;
+
+// The progress of mail operations, shown by the inbox panel once there is one.
+class ForwardProgress final : public ProgressReporter {
+public:
+    void setTarget(ProgressReporter* target) { target_ = target; }
+    void StartProgress(const QString& title) override {
+        if (target_)
+            target_->StartProgress(title);
+    }
+    void EndProgress() override {
+        if (target_)
+            target_->EndProgress();
+    }
+
+protected:
+    void showProgress(int percent) override {
+        if (target_)
+            target_->SetProgress(percent);
+    }
+
+private:
+    ProgressReporter* target_ = nullptr;
+};
 
 // The e-mail commands of the main window, and the account check they share
 // with the rest of the program: the back-ends, the identifiers and the
@@ -49,6 +76,15 @@ public:
     MailReader& reader() { return reader_; }
     DesktopViewers& viewers() { return viewers_; }
 
+    // Start-up: the header caches (with CacheAcc), then the inbox tree.
+    void loadHeaderCaches();
+    void FillTree();
+    // Shutdown: every account's identifier file and header cache.
+    bool saveCaches();
+    // The Timer2 pass and the check-now commands.
+    CheckScheduler& scheduler();
+    InboxPanel& inboxPanel();
+
 Q_SIGNALS:
     // The accounts dialog saved: accounts may have come, gone or moved.
     void accountsChanged();
@@ -58,9 +94,8 @@ private:
     Prompt& prompt_;
     MainWindow& window_;
     TimerPause& pause_;
+    ForwardProgress progress_;
 #ifdef GABBLET_HAVE_POPMAIL
-    // The main window does not show the progress of mail operations yet.
-    NoProgress progress_;
     POPMail pop_;
 #endif
     ServiceBackends backends_;
@@ -73,6 +108,8 @@ private:
     DesktopViewers viewers_;
     Announcer announcer_;
     MailReader reader_;
+    struct Inbox;
+    std::unique_ptr<Inbox> inbox_;
 };
 
 } // namespace gabblet

@@ -112,34 +112,29 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
     setDebugControls(false);
 }
 
+void MainWindow::setInboxPanel(QWidget* panel) {
+    static_cast<QVBoxLayout*>(inbox_->layout())->insertWidget(0, panel, 1);
+}
+
+void MainWindow::showInbox() {
+    restoreFromTray();
+    tabs_->setCurrentWidget(inbox_);
+    raise();
+    activateWindow();
+}
+
 void MainWindow::fitToContents() {
     // The composer has a minimum size; placing the window must know it.
     resize(size().expandedTo(minimumSizeHint()));
 }
 
 void MainWindow::buildMailPages() {
+    // The inbox panel goes above this box once the e-mail side is made.
     auto* inbox = static_cast<QVBoxLayout*>(inbox_->layout());
-    auto* note = new QLabel(QStringLiteral(
-        "<b>E-mail</b><br>Watching e-mail accounts, announcing and reading new mail is not "
-        "available in this version of Gabblet. Messages between Gabblet users work on the "
-        "Message tab."));
-    note->setWordWrap(true);
-    inbox->addWidget(note);
-    auto* buttons = new QHBoxLayout;
-    auto* check = new QPushButton(QStringLiteral("Check &Now"));
-    check->setObjectName(QStringLiteral("ManualCheckEmail"));
-    check->setEnabled(false);
-    auto* refresh = new QPushButton(QStringLiteral("&Refresh"));
-    refresh->setObjectName(QStringLiteral("PRefresh"));
-    refresh->setEnabled(false);
-    buttons->addWidget(check);
-    buttons->addWidget(refresh);
-    buttons->addStretch();
-    inbox->addLayout(buttons);
+    inbox_->layout()->setContentsMargins(6, 6, 6, 6);
     hotMailOpenUrl_ = new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"));
     hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
     inbox->addWidget(hotMailOpenUrl_);
-    inbox->addStretch();
 
     auto* outbox = static_cast<QVBoxLayout*>(outbox_->layout());
     auto* outNote = new QLabel(QStringLiteral(

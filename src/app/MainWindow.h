@@ -28,6 +28,10 @@ public:
     QPlainTextEdit* EmailMes() const { return emailMes_; }
     // The e-mail log box shows `log` from now on, caret at its end.
     void showEmailLog(const StatusLog& log);
+    // The Inbox tab's content, above its debug-only box.
+    void setInboxPanel(QWidget* panel);
+    // Brings the window up with the Inbox tab in front (a click on a notification).
+    void showInbox();
     QWidget* composerTab() const { return composer_; }
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }

@@ -8,6 +8,7 @@
 #include "app/SettingsStore.h"
 #include "app/SpeechServices.h"
 #include "app/SplashWindow.h"
+#include "mail/CheckScheduler.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -306,6 +307,8 @@ bool Startup::Form_Load() {
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
     mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_, *speech_,
                                            *composer_);
+    // The settings loader's last part: the header caches, with CacheAcc.
+    mail_->loadHeaderCaches();
     linkSwitches();
     linkOptions();
     // 12-14: character folders and the character list.
@@ -335,6 +338,7 @@ bool Startup::Form_Load() {
     if (state_.settings.CheckEmail && state_.settings.CheckStartup) {
         status(QStringLiteral("Performing startup email check..."));
         state_.ManualCheck = true;
+        mail_->scheduler().CheckRequested = true;
         timer2_.setInterval(500);
     } else {
         state_.ManualCheck = false;
@@ -347,6 +351,7 @@ bool Startup::Form_Load() {
         return false;
     }
     // 26: inbox tree from the header caches, outbox view.
+    mail_->FillTree();
     // 27: the check timer runs exactly when checking is on (and Disable is off).
     loaded_ = true;
     timerPause_.setRunning(state_.settings.CheckEmail && !state_.settings.NoAction);
@@ -374,6 +379,9 @@ bool Startup::Form_Unload(bool askQuestions) {
         if (!SaveSettings(state_, qint32(pos.y() * tpp + 0.5), qint32(pos.x() * tpp + 0.5),
                           window_->SSTab1()->currentIndex()))
             std::fprintf(stderr, "gabblet: could not save the settings in %s\n",
+                         qUtf8Printable(state_.paths.programDir()));
+        if (mail_ && !mail_->saveCaches())
+            std::fprintf(stderr, "gabblet: could not save the e-mail caches in %s\n",
                          qUtf8Printable(state_.paths.programDir()));
     }
     window_->removeTrayIcon();

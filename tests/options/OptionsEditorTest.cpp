@@ -98,7 +98,8 @@ TEST_F(OptionsFixture, OKWritesEveryKeyInOrderToItsFileAndApplies) {
               "emailseperatewindows=0\r\nemailannwave=0\r\nwavefilename=/tmp/ding.wav\r\n"
               "cacheacc=1\r\ncacheemail=0\r\nbindaddress=127.0.0.2\r\n");
     EXPECT_EQ(sharedFile(),
-              "charpath=agents/\r\nofficepath=\r\nupdatecommand=update/run.sh\r\ncafile=\r\n");
+              "charpath=agents/\r\nofficepath=\r\nupdatecommand=update/run.sh\r\ncafile=\r\n"
+              "desktopnotify=0\r\n");
     EXPECT_EQ(s.MyName, "Anna Bee");
     EXPECT_EQ(s.CharPath, home.file("agents/"));
     EXPECT_EQ(s.DefaultChar, "Merlin");
