@@ -46,6 +46,7 @@ window() { # name script [settings]
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
     printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
+    [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
         xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
         { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png; } |
@@ -78,5 +79,12 @@ accounts+='type1=HotMail\r\nname1=Travel\r\ndescription1=Bookings and tickets\r\
 accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30'
 window accounts-pop3 'trigger AccountsSetup\nset SSTab1 0\n' "$accounts"
 window accounts-webmail 'trigger AccountsSetup\nset SSTab1 1\n' "$accounts"
+# The announcement window, showing the second of two templates.
+emailann='{{$Me}}, you have {{$EmailNumNew}} new {{$EmailPlural message,messages}} in your '
+emailann+='{{$EmailAccountName}} account.\r\n\r\nFrom {{$EmailFrom}}^mThe subject reads '
+emailann+='{{$EmailSubject}}\r\n\r\n{{^Bramble}}{{Wave}}Psst, {{$Me}}! {{$EmailNumNew}} new in '
+emailann+='{{$EmailAccountName}}.^mShall I read them?\r\n\r\nThe {{$EmailMesPos}} one is from '
+emailann+='{{$EmailFrom}}.^mIt says: {{$EmailSubject}}\r\n\r\n'
+EMAILANN=$emailann window announcements 'trigger DoAnn\nset AnnScroll 2\n'
 fi
 echo "screenshots written to $out"
