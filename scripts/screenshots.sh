@@ -47,6 +47,7 @@ real_window() { # name script [settings] [prepare]
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
     printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
+    [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
         xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
         { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png; } |
@@ -110,5 +111,12 @@ inbox_caches() { # home
     printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
 }
 window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# The announcement window, showing the second of two templates.
+emailann='{{$Me}}, you have {{$EmailNumNew}} new {{$EmailPlural message,messages}} in your '
+emailann+='{{$EmailAccountName}} account.\r\n\r\nFrom {{$EmailFrom}}^mThe subject reads '
+emailann+='{{$EmailSubject}}\r\n\r\n{{^Bramble}}{{Wave}}Psst, {{$Me}}! {{$EmailNumNew}} new in '
+emailann+='{{$EmailAccountName}}.^mShall I read them?\r\n\r\nThe {{$EmailMesPos}} one is from '
+emailann+='{{$EmailFrom}}.^mIt says: {{$EmailSubject}}\r\n\r\n'
+EMAILANN=$emailann window announcements 'trigger DoAnn\nset AnnScroll 2\n'
 fi
 echo "screenshots written to $out"
