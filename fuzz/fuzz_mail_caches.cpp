@@ -39,8 +39,8 @@ void checkIds(const QString& text) {
 
 void checkName(const QString& part) {
     const QString name = cacheName(part);
-    if (name.isEmpty() || name.startsWith(u'.') || name.contains(u'/') ||
-        name.contains(QChar(0)) || name.toUtf8().size() > 255)
+    if (name.isEmpty() || name.startsWith(u'.') || name.contains(u'/') || name.contains(QChar(0)) ||
+        name.toUtf8().size() > 255)
         std::abort();
 }
 

@@ -94,8 +94,9 @@ void CheckScheduler::Timer2() {
         for (int i = 0; i < s_.tables.AccCount && i < kAccountSlots; ++i)
             s_.tables.MailState[size_t(i)].Countdown = s_.tables.Acc[size_t(i)].ChkFrq;
     }
-    // A check asked for while automatic checking is off leaves no timer behind.
-    s_.timer.setRunning(s_.settings.CheckEmail);
+    // A check asked for while automatic checking is off (or Disable is on)
+    // leaves no timer behind.
+    s_.timer.setRunning(s_.settings.CheckEmail && !s_.settings.NoAction);
     s_.timer.resume();
     if (checked && s_.settings.Debug)
         s_.status.AddStatus(QStringLiteral("finished checks ") + s_.timeText() + kCrLf);
@@ -103,8 +104,7 @@ void CheckScheduler::Timer2() {
     running_ = false;
 }
 
-CheckScheduler::Step CheckScheduler::checkAccount(int i, bool connected, bool& soundPlayed,
-                                                  bool& checked) {
+void CheckScheduler::checkAccount(int i, bool connected, bool& soundPlayed, bool& checked) {
     const AccountRec& acc = s_.tables.Acc[size_t(i)];
     MailStateRec& ms = s_.tables.MailState[size_t(i)];
     const bool requested = CheckRequested || RefreshRequested;
@@ -116,13 +116,13 @@ CheckScheduler::Step CheckScheduler::checkAccount(int i, bool connected, bool& s
     if (skip) {
         // Held at the floor: an account never checked for weeks must not wrap.
         ms.Countdown = std::max<qint16>(qint16(ms.Countdown - 1), kCountdownFloor);
-        return Step::Skip;
+        return;
     }
     ms.Countdown = acc.ChkFrq;
     if (!acc.Active) {
         if (requested)
             ms.Status = QStringLiteral("Inactive account");
-        return Step::Done;
+        return;
     }
     checked = true;
     if (s_.settings.Debug)
@@ -132,10 +132,8 @@ CheckScheduler::Step CheckScheduler::checkAccount(int i, bool connected, bool& s
     const qint16 old = ms.MsgCount;
     const bool ok = s_.check.ChkAcc(i);
     // The first count of a run is taken silently: nothing to compare it with.
-    if (!ok || old == -1 || (ms.NewCount < 1 && !RefreshRequested))
-        return Step::Checked;
-    announce(i, soundPlayed);
-    return Step::Checked;
+    if (ok && old != -1 && (ms.NewCount > 0 || RefreshRequested))
+        announce(i, soundPlayed);
 }
 
 void CheckScheduler::announce(int i, bool& soundPlayed) {

@@ -94,8 +94,7 @@ public:
     static constexpr qint16 kCountdownFloor = 0;
 
 private:
-    enum class Step { Skip, Done, Checked };
-    Step checkAccount(int slot, bool dialUpConnected, bool& soundPlayed, bool& checked);
+    void checkAccount(int slot, bool dialUpConnected, bool& soundPlayed, bool& checked);
     void announce(int slot, bool& soundPlayed);
     void notifyNewMail(int slot);
     void armSoon();

@@ -26,7 +26,6 @@ constexpr int kLinesPerMessage = 7;
 constexpr qsizetype kMaxNameChars = 60;
 // 1001 identifiers and 2001 headers of a few hundred characters each.
 constexpr qint64 kMaxHdrBytes = 16 * 1024 * 1024;
-constexpr qint64 kMaxIdsBytes = 4 * 1024 * 1024;
 constexpr qint64 kMaxBodyBytes = 64 * 1024 * 1024;
 constexpr int kReuseMinutes = 60;
 
@@ -53,7 +52,10 @@ QString cacheName(const QString& part) {
     if (out.size() > kMaxNameChars) {
         const QByteArray hash =
             QCryptographicHash::hash(part.toUtf8(), QCryptographicHash::Sha1).toHex();
-        out = out.left(kMaxNameChars - hash.size() - 1) + u'~' + QString::fromLatin1(hash);
+        qsizetype keep = kMaxNameChars - hash.size() - 1;
+        if (out.at(keep - 1).isHighSurrogate())
+            --keep; // never half a character
+        out = out.left(keep) + u'~' + QString::fromLatin1(hash);
     }
     return out;
 }

@@ -219,4 +219,8 @@ TEST_F(CheckSchedulerTest, CheckingOffDoesNothingUnlessAskedAndDebugLinesName) {
     EXPECT_EQ(status.text(), "Checking 'Home' at 12:00:00\r\nfinished checks 12:00:00\r\n");
     EXPECT_TRUE(view.events.contains("hide"));
     EXPECT_FALSE(timer.isActive()) << "a check asked for leaves no timer running";
+    settings.CheckEmail = true;
+    settings.NoAction = true;
+    scheduler.MCheckEmail();
+    EXPECT_FALSE(timer.isActive()) << "nor does one while Disable is on";
 }
