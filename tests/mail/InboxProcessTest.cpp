@@ -23,7 +23,7 @@ bool deliver(const test::MailServer& server, const QString& from, const QString&
 
 } // namespace
 
-TEST(InboxWithDovecot, NewMailIsCountedSilentlyThenAnnouncedListedAndRemembered) {
+TEST(InboxWithDovecot, NewMailIsCountedSilentlyThenAnnouncedListedAndRememberedOverARestart) {
     test::TempHome pop;
     test::MailServer server(
         {"pop3", "--root", pop.file("pop"), "--user", "tester", "--password", "s3cret"});
@@ -33,7 +33,7 @@ TEST(InboxWithDovecot, NewMailIsCountedSilentlyThenAnnouncedListedAndRemembered)
 
     const QByteArray settings =
         "myname=Anna\r\ncheckemail=1\r\nspeaksubject=1\r\nmaxtoget=-1\r\n"
-        "type0=POP3\r\nname0=Home\r\naccount0=tester\r\nactive0=1\r\nchkfrq0=1\r\n"
+        "type0=POP3\r\nname0=Home\r\naccount0=tester\r\nactive0=1\r\nchkfrq0=1\r\nremember0=1\r\n"
         "storepassword0=1\r\npassword0=" +
         ScramblePassword("s3cret").toLatin1() +
         "\r\nhost0=127.0.0.1:" + QByteArray::number(server.port()) + "\r\n";
@@ -72,4 +72,15 @@ TEST(InboxWithDovecot, NewMailIsCountedSilentlyThenAnnouncedListedAndRemembered)
     const QByteArray ids = gabblet.home.read("gab0.ids");
     EXPECT_TRUE(ids.startsWith("4\r\n")) << ids.toStdString();
     EXPECT_TRUE(QFile::exists(gabblet.home.file("Home.hdr")));
+
+    // After a restart the remembered count and the identifier file tell the
+    // one message that came meanwhile from the four seen before.
+    ASSERT_TRUE(deliver(server, "dan@example.org", "Fifth"));
+    gabblet.start();
+    ASSERT_TRUE(gabblet.ready()) << gabblet.err.toStdString();
+    check();
+    const QString after = gabblet.stderrText();
+    EXPECT_TRUE(after.contains("The subject reads Fifth")) << after.toStdString();
+    EXPECT_EQ(after.count("The subject reads Fourth"), 1) << "not announced again";
+    EXPECT_TRUE(gabblet.dump("TreeView1").startsWith("[ ] a Home (5)"));
 }
