@@ -138,40 +138,47 @@ void CheckScheduler::checkAccount(int i, bool connected, bool& soundPlayed, bool
 
 void CheckScheduler::announce(int i, bool& soundPlayed) {
     MailStateRec& ms = s_.tables.MailState[size_t(i)];
+    const qint16 counted = ms.NewCount;
     int t = -1;
-    if (ms.NewCount > 0) {
+    if (counted > 0) {
         if (s_.settings.EmailAnnWave && !soundPlayed && isRegularFile(s_.settings.WaveFilename))
             soundPlayed = s_.sound.playFile(s_.settings.WaveFilename);
         t = s_.announcer.chooseTemplate(s_.random());
         s_.announcer.SpeakSummary(i, t);
     }
     s_.view.showDownload(s_.tables.Acc[size_t(i)].Name);
-    if (GetNewHeaders(i) && ms.NewCount > 0) {
-        notifyNewMail(i);
+    const bool listed = GetNewHeaders(i);
+    if (counted > 0)
+        notifyNewMail(i, counted, listed);
+    if (listed && ms.NewCount > 0)
         s_.announcer.SpeakDetails(i, t);
-    }
 }
 
-void CheckScheduler::notifyNewMail(int i) {
+// One notification per account with new mail: the messages told apart by
+// their identifiers, or, when none could be (the first listing of a run),
+// the last ones listed, where a mailbox puts what arrived.
+void CheckScheduler::notifyNewMail(int i, qint16 counted, bool listed) {
     if (!s_.notifier || !s_.settings.DesktopNotify)
         return;
     const MailStateRec& ms = s_.tables.MailState[size_t(i)];
-    const qsizetype listed = std::clamp<qsizetype>(ms.MsgCount, 0, kIdPositions);
+    const qsizetype known = std::clamp<qsizetype>(ms.MsgCount, 0, kMessagePositions);
+    QList<qsizetype> fresh;
+    for (qsizetype p = 0; p < std::min(known, kIdPositions); ++p)
+        if (ms.IsNew.at(p))
+            fresh << p;
+    if (fresh.isEmpty() && listed && !ms.From.at(0).trimmed().isEmpty())
+        for (qsizetype p = std::max<qsizetype>(known - counted, 0); p < known; ++p)
+            fresh << p;
+    const qint16 count = fresh.isEmpty() ? counted : qint16(fresh.size());
     QStringList lines;
-    int shown = 0;
-    for (qsizetype p = 0; p < listed; ++p) {
-        if (!ms.IsNew.at(p))
-            continue;
-        if (++shown > 3)
-            continue;
-        lines << ms.From.at(p).trimmed() + QStringLiteral(": ") + ms.Subject.at(p).trimmed();
-    }
-    if (shown > 3)
-        lines << QStringLiteral("and %1 more").arg(shown - 3);
+    for (qsizetype k = 0; k < fresh.size() && k < 3; ++k)
+        lines << ms.From.at(fresh[k]).trimmed() + QStringLiteral(": ") +
+                     ms.Subject.at(fresh[k]).trimmed();
+    if (fresh.size() > 3)
+        lines << QStringLiteral("and %1 more").arg(fresh.size() - 3);
     const QString name = s_.tables.Acc[size_t(i)].Name;
-    const QString summary = ms.NewCount == 1
-                                ? QStringLiteral("New e-mail in ") + name
-                                : QStringLiteral("%1 new e-mails in ").arg(ms.NewCount) + name;
+    const QString summary = count == 1 ? QStringLiteral("New e-mail in ") + name
+                                       : QStringLiteral("%1 new e-mails in ").arg(count) + name;
     s_.notifier->notify(summary, lines.join(u'\n'));
 }
 

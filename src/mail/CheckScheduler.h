@@ -96,7 +96,7 @@ public:
 private:
     void checkAccount(int slot, bool dialUpConnected, bool& soundPlayed, bool& checked);
     void announce(int slot, bool& soundPlayed);
-    void notifyNewMail(int slot);
+    void notifyNewMail(int slot, qint16 counted, bool listed);
     void armSoon();
 
     CheckServices s_;

@@ -152,15 +152,26 @@ TEST_F(CheckSchedulerTest, NewMailSoundsOncePerPassAndEachAccountIsAnnounced) {
     EXPECT_EQ(notifier.posted[1], "New e-mail in Work | Ann: Hello 2");
     EXPECT_TRUE(view.events.contains("download Home"));
 
+    // Without identifiers from before (the first listing of a run), the
+    // messages counted are the last ones listed.
+    state(a).MsgID.clear();
+    backends.answers[a] = {7, ""};
+    backends.answers[b] = {3, ""};
+    scheduler.Timer2();
+    ASSERT_EQ(notifier.posted.size(), 3);
+    EXPECT_EQ(notifier.posted[2], "2 new e-mails in Home | Ann: Hello 5\nAnn: Hello 6");
+    EXPECT_EQ(announcer.said.size(), 5) << "a summary, but no details without identifiers";
+    backends.answers[a] = {5, ""};
+
     // No device: the sound is tried again by the next account, and a pass
     // with the setting off posts nothing.
     sound.device = false;
     settings.DesktopNotify = false;
-    backends.answers[a] = {6, ""};
+    backends.answers[a] = {8, ""};
     backends.answers[b] = {4, ""};
     scheduler.Timer2();
-    EXPECT_EQ(sound.played.size(), 3);
-    EXPECT_EQ(notifier.posted.size(), 2);
+    EXPECT_EQ(sound.played.size(), 4);
+    EXPECT_EQ(notifier.posted.size(), 3);
 }
 
 TEST_F(CheckSchedulerTest, RefreshListsWithoutNewMailAndSpeaksNothing) {
