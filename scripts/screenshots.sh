@@ -24,8 +24,8 @@ shoot() { # name defaultchar greeting delay crop
     rm -rf "$home"
 }
 
-what=${2:-all} # all, windows or characters
-if [[ $what != windows ]]; then
+what=${2:-all} # all, windows, characters or one window's name
+if [[ $what == all || $what == characters ]]; then
 for f in characters/*.acs; do
     c=$(basename "$f" .acs)
     shoot "character-${c,,}" "$c" "Hello! I am $c, and I will read your messages out loud for you." 6.5 560x420+720+380
@@ -38,14 +38,16 @@ shoot notification-window "[None]" "Hello Ann! You have three new messages from 
 fi
 
 # The main window, driven through its script commands (one script per shot).
-window() { # name script [settings]
-    local name=$1 script=$2 settings=${3:-port=0}
+real_window() { # name script [settings] [prepare]
+    local name=$1 script=$2 settings=${3:-port=0} prepare=${4:-true}
     local home
     home=$(mktemp -d)
+    $prepare "$home"
     printf 'version=0.34\r\n%b\r\ndefaultchar=Bramble\r\n' "$settings" > "$home/gabblet.ini"
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
     printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
+    [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
         xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
         { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png; } |
@@ -54,12 +56,16 @@ window() { # name script [settings]
     cp /tmp/gabblet-shot.png "$out/$name.png"
     rm -rf "$home"
 }
+window() { real_window "$@"; }
 message='set Combo1 Anna\nset SendText Good morning! \\Emp\\ Coffee {{Wave}} is ready {{$start .5;.5}}\n'
 if [[ $what != characters ]]; then
+# A window's name as the second argument takes that screenshot alone.
+if [[ $what != all && $what != windows ]]; then
+    window() { [[ $1 == "$what" ]] && real_window "$@" || true; }
+fi
 window main-message "${message}set ComposerTools 0\n"
 window main-variables "${message}set ComposerTools 1\nset Variables 16\nset TPara message\nset TPara2 messages\n"
 window main-screen-notes "${message}set ComposerTools 2\n"
-window main-inbox 'set SSTab1 1\n'
 window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
@@ -79,5 +85,39 @@ accounts+='type1=HotMail\r\nname1=Travel\r\ndescription1=Bookings and tickets\r\
 accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30'
 window accounts-pop3 'trigger AccountsSetup\nset SSTab1 0\n' "$accounts"
 window accounts-webmail 'trigger AccountsSetup\nset SSTab1 1\n' "$accounts"
+# The Inbox tab with both accounts' headers, as the last run left them in
+# their header caches; one body is cached, one message ticked.
+inbox_caches() { # home
+    local hdr
+    hdr() { # file count then date from subject size id... groups of five
+        local file=$1 count=$2
+        shift 2
+        {
+            printf '0.34\r\n%s\r\n1\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n' "$count"
+            while (($#)); do
+                printf '%s\r\n%s\r\n%s\r\n%s\r\nref\r\n%s\r\nFalse\r\n' "$1" "$2" "$3" "$4" "$5"
+                shift 5
+            done
+        } > "$file"
+    }
+    hdr "$1/Home.hdr" 4 \
+        'Mon, 12 Jan 2026 09:14:03 +0100' 'Bob Baker <bob@example.org>' 'Lunch on Friday?' 2310 '<1@example.org>' \
+        'Mon, 12 Jan 2026 11:40:51 +0100' 'Carla Diaz <carla@example.org>' 'Photos from the weekend' 2480133 '<2@example.org>' \
+        'Tue, 13 Jan 2026 08:02:17 +0100' 'School office' 'Gabblet: term dates for spring' 5120 '<3@example.org>' \
+        'Tue, 13 Jan 2026 17:25:40 +0100' 'Dan Evans <dan@example.org>' 'Re: the bike repair' 987 '<4@example.org>'
+    hdr "$1/Travel.hdr" 2 \
+        '12/01/2026 07:30' 'Rail bookings' 'Your ticket to Edinburgh' 48210 'T1' \
+        '13/01/2026 19:05' 'Hotel Bellevue' 'Booking confirmed: 2 nights' 15877 'T2'
+    mkdir -p "$1/cache/Home/POP3"
+    printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
+}
+window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# The announcement window, showing the second of two templates.
+emailann='{{$Me}}, you have {{$EmailNumNew}} new {{$EmailPlural message,messages}} in your '
+emailann+='{{$EmailAccountName}} account.\r\n\r\nFrom {{$EmailFrom}}^mThe subject reads '
+emailann+='{{$EmailSubject}}\r\n\r\n{{^Bramble}}{{Wave}}Psst, {{$Me}}! {{$EmailNumNew}} new in '
+emailann+='{{$EmailAccountName}}.^mShall I read them?\r\n\r\nThe {{$EmailMesPos}} one is from '
+emailann+='{{$EmailFrom}}.^mIt says: {{$EmailSubject}}\r\n\r\n'
+EMAILANN=$emailann window announcements 'trigger DoAnn\nset AnnScroll 2\n'
 fi
 echo "screenshots written to $out"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/Announcements.h"
 #include "peer/AliasTable.h"
 #include "peer/History.h"
 #include "peer/PeerSockets.h"
@@ -27,6 +28,8 @@ struct AppState {
     QStringList CharacterList; // what the character list offers
     QStringList ActionList;    // the actions of the chosen character
     StatusLog status;
+    StatusLog EmailMes;            // what the announcements said
+    AnnouncementTemplates AnnText; // emailann.txt
     PeerSockets sockets;
     AliasTable aliases;
     MessageHistory MesRec[2]; // 0: received, 1: sent

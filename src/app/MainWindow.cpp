@@ -17,7 +17,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -33,6 +32,32 @@ QWidget* page(const char* name) {
     w->setObjectName(QLatin1String(name));
     new QVBoxLayout(w);
     return w;
+}
+
+QPlainTextEdit* logBox(const char* name, const QString& placeholder, QWidget* parent) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setReadOnly(true);
+    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setPlaceholderText(placeholder);
+    return box;
+}
+
+// Shows what a log appended (or all of it after a cut) and puts the caret at `caret`.
+void showLog(QPlainTextEdit* box, const StatusLog& log, const QString& appended, bool cut,
+             qsizetype caret) {
+    if (cut) {
+        box->setPlainText(log.text());
+    } else {
+        QTextCursor end(box->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(appended);
+    }
+    QTextCursor at(box->document());
+    at.setPosition(int(qMin<qsizetype>(caret, box->document()->characterCount() - 1)));
+    box->setTextCursor(at);
+    box->ensureCursorVisible();
 }
 
 bool canRead(const QMimeData* mime) {
@@ -65,16 +90,19 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
 
     auto* frame = new QGroupBox(QStringLiteral("Acks && Status"), statusPage);
     frame->setObjectName(QStringLiteral("AcksFrame"));
-    acks_ = new QPlainTextEdit(frame);
-    acks_->setObjectName(QStringLiteral("Acks"));
-    acks_->setReadOnly(true);
-    acks_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    acks_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    acks_->setPlaceholderText(
-        QStringLiteral("Replies from the people you message, and what the program is doing, "
-                       "appear here."));
+    acks_ = logBox("Acks",
+                   QStringLiteral("Replies from the people you message, and what the program is "
+                                  "doing, appear here."),
+                   frame);
     (new QVBoxLayout(frame))->addWidget(acks_);
-    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(frame);
+    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(frame, 3);
+    auto* mailFrame = new QGroupBox(QStringLiteral("E-mail announcements"), statusPage);
+    mailFrame->setObjectName(QStringLiteral("EmailMesFrame"));
+    emailMes_ = logBox("EmailMes",
+                       QStringLiteral("What the characters said about new e-mail appears here."),
+                       mailFrame);
+    (new QVBoxLayout(mailFrame))->addWidget(emailMes_);
+    static_cast<QVBoxLayout*>(statusPage->layout())->addWidget(mailFrame, 1);
     connect(&status_, &StatusLog::changed, this, &MainWindow::showStatus);
     acceptDropsOn(frame);
     acceptDropsOn(acks_);
@@ -85,46 +113,29 @@ MainWindow::MainWindow(StatusLog& status) : status_(status) {
     setDebugControls(false);
 }
 
+void MainWindow::setInboxPanel(QWidget* panel) {
+    static_cast<QVBoxLayout*>(inbox_->layout())->insertWidget(0, panel, 1);
+}
+
+void MainWindow::showInbox() {
+    restoreFromTray();
+    tabs_->setCurrentWidget(inbox_);
+    raise();
+    activateWindow();
+}
+
 void MainWindow::fitToContents() {
     // The composer has a minimum size; placing the window must know it.
     resize(size().expandedTo(minimumSizeHint()));
 }
 
 void MainWindow::buildMailPages() {
-    // The progress of a mail operation shows in a vertical bar at the right
-    // of the page, only while one runs.
-    auto* row = new QHBoxLayout;
-    static_cast<QVBoxLayout*>(inbox_->layout())->addLayout(row);
-    auto* inbox = new QVBoxLayout;
-    row->addLayout(inbox, 1);
-    progressBar_ = new QProgressBar;
-    progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
-    progressBar_->setOrientation(Qt::Vertical);
-    progressBar_->setRange(0, 100);
-    progressBar_->setTextVisible(false);
-    progressBar_->hide();
-    row->addWidget(progressBar_);
-    auto* note = new QLabel(QStringLiteral(
-        "<b>E-mail</b><br>Watching e-mail accounts, announcing and reading new mail is not "
-        "available in this version of Gabblet. Messages between Gabblet users work on the "
-        "Message tab."));
-    note->setWordWrap(true);
-    inbox->addWidget(note);
-    auto* buttons = new QHBoxLayout;
-    auto* check = new QPushButton(QStringLiteral("Check &Now"));
-    check->setObjectName(QStringLiteral("ManualCheckEmail"));
-    check->setEnabled(false);
-    auto* refresh = new QPushButton(QStringLiteral("&Refresh"));
-    refresh->setObjectName(QStringLiteral("PRefresh"));
-    refresh->setEnabled(false);
-    buttons->addWidget(check);
-    buttons->addWidget(refresh);
-    buttons->addStretch();
-    inbox->addLayout(buttons);
+    // The inbox panel goes above this box once the e-mail side is made.
+    auto* inbox = static_cast<QVBoxLayout*>(inbox_->layout());
+    inbox_->layout()->setContentsMargins(6, 6, 6, 6);
     hotMailOpenUrl_ = new QCheckBox(QStringLiteral("Fetch the HotMail login page directly"));
     hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
     inbox->addWidget(hotMailOpenUrl_);
-    inbox->addStretch();
 
     auto* outbox = static_cast<QVBoxLayout*>(outbox_->layout());
     auto* outNote = new QLabel(QStringLiteral(
@@ -236,18 +247,14 @@ void MainWindow::setDebugControls(bool on) {
 }
 
 void MainWindow::showStatus(const QString& appended, bool cut) {
-    if (cut) {
-        acks_->setPlainText(status_.text());
-    } else {
-        QTextCursor end(acks_->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(appended);
-    }
-    QTextCursor caret(acks_->document());
-    caret.setPosition(
-        int(qMin<qsizetype>(status_.caretPosition(), acks_->document()->characterCount() - 1)));
-    acks_->setTextCursor(caret);
-    acks_->ensureCursorVisible();
+    showLog(acks_, status_, appended, cut, status_.caretPosition());
+}
+
+void MainWindow::showEmailLog(const StatusLog& log) {
+    emailMes_->setPlainText(log.text());
+    connect(&log, &StatusLog::changed, emailMes_, [this, &log](const QString& appended, bool cut) {
+        showLog(emailMes_, log, appended, cut, log.text().size());
+    });
 }
 
 void MainWindow::addTrayIcon(const QString& tip) {

@@ -7,7 +7,6 @@ class QAction;
 class QCheckBox;
 class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
@@ -26,8 +25,13 @@ public:
 
     QTabWidget* SSTab1() const { return tabs_; }
     QPlainTextEdit* Acks() const { return acks_; }
-    // The Inbox tab's progress bar, hidden while no mail operation runs.
-    QProgressBar* ProgressBar1() const { return progressBar_; }
+    QPlainTextEdit* EmailMes() const { return emailMes_; }
+    // The e-mail log box shows `log` from now on, caret at its end.
+    void showEmailLog(const StatusLog& log);
+    // The Inbox tab's content, above its debug-only box.
+    void setInboxPanel(QWidget* panel);
+    // Brings the window up with the Inbox tab in front (a click on a notification).
+    void showInbox();
     QWidget* composerTab() const { return composer_; }
     QSystemTrayIcon* tray() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
@@ -87,8 +91,8 @@ private:
     QWidget* inbox_ = nullptr;
     QWidget* outbox_ = nullptr;
     QPlainTextEdit* acks_ = nullptr;
-    QProgressBar* progressBar_ = nullptr;
     QString caption_;
+    QPlainTextEdit* emailMes_ = nullptr;
     QCheckBox* hotMailOpenUrl_ = nullptr;
     QAction* debugOn_ = nullptr;
     QAction* exitNoSave_ = nullptr;

@@ -56,7 +56,18 @@ QWidget* findControl(const QString& name) {
     return nullptr;
 }
 
+// A view of keyed nodes (the inbox tree) offers clickKey, checkKey and
+// dumpNodes; scripts name its nodes by key.
+bool hasNodeKeys(QWidget* w) {
+    return w->metaObject()->indexOfMethod("dumpNodes()") >= 0;
+}
+
 QString textOf(QWidget* w) {
+    if (hasNodeKeys(w)) {
+        QString nodes;
+        QMetaObject::invokeMethod(w, "dumpNodes", Q_RETURN_ARG(QString, nodes));
+        return nodes;
+    }
     if (auto* c = qobject_cast<QComboBox*>(w))
         return c->currentText();
     if (auto* e = qobject_cast<QLineEdit*>(w))
@@ -198,6 +209,16 @@ void ScriptDriver::run(const QString& line) {
             m->popup(argument.isEmpty() ? QCursor::pos()
                                         : QPoint(argument.section(QLatin1Char(','), 0, 0).toInt(),
                                                  argument.section(QLatin1Char(','), 1, 1).toInt()));
+    } else if (command == QLatin1String("check") && hasNodeKeys(w)) {
+        // check TreeView1 a3 1
+        QMetaObject::invokeMethod(
+            w, "checkKey", Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)),
+            Q_ARG(bool, argument.section(QLatin1Char(' '), 1, 1) == QLatin1String("1")));
+    } else if (command == QLatin1String("click") && hasNodeKeys(w)) {
+        // click TreeView1 a3, or click TreeView1 a shift
+        QMetaObject::invokeMethod(
+            w, "clickKey", Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)),
+            Q_ARG(bool, argument.section(QLatin1Char(' '), 1, 1) == QLatin1String("shift")));
     } else if (command == QLatin1String("check")) {
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->setChecked(argument.trimmed() == QLatin1String("1"));

@@ -88,6 +88,7 @@ bool readUserKeys(Settings& s, KeyReader& key, const ProgramPaths& paths) {
     s.Port = port;
     s.BindAddress = key.text("BindAddress");
     s.UpdateCommand = key.text("UpdateCommand");
+    s.DesktopNotify = key.flag("DesktopNotify");
     s.CAFile = paths.resolve(key.text("CAFile"));
     s.MailCityHome = key.text("MailCityHome");
     s.HotMailHome = key.text("HotMailHome");

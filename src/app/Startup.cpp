@@ -8,6 +8,7 @@
 #include "app/SettingsStore.h"
 #include "app/SpeechServices.h"
 #include "app/SplashWindow.h"
+#include "mail/CheckScheduler.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -304,7 +305,10 @@ bool Startup::Form_Load() {
     commands_ =
         std::make_unique<MenuCommands>(state_, prompt_, options_, *window_, *composer_, *speech_);
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
-    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_);
+    mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_, *speech_,
+                                           *composer_);
+    // The settings loader's last part: the header caches, with CacheAcc.
+    mail_->loadHeaderCaches();
     linkSwitches();
     linkOptions();
     // 12-14: character folders and the character list.
@@ -321,6 +325,10 @@ bool Startup::Form_Load() {
     // 18: the character host. 19-20: variable list, announcement templates.
     if (!speech_->host.connectServer())
         state_.settings.UseAgent = false;
+    mail_->loadAnnouncements([this] {
+        if (splash_)
+            splash_->hide();
+    });
     // 21: no version check at start-up; updating is a menu command.
     status(QStringLiteral("Checking for new version..."));
     // 22: the greeting asked for on the command line.
@@ -330,6 +338,7 @@ bool Startup::Form_Load() {
     if (state_.settings.CheckEmail && state_.settings.CheckStartup) {
         status(QStringLiteral("Performing startup email check..."));
         state_.ManualCheck = true;
+        mail_->scheduler().CheckRequested = true;
         timer2_.setInterval(500);
     } else {
         state_.ManualCheck = false;
@@ -342,6 +351,7 @@ bool Startup::Form_Load() {
         return false;
     }
     // 26: inbox tree from the header caches, outbox view.
+    mail_->FillTree();
     // 27: the check timer runs exactly when checking is on.
     loaded_ = true;
     timerPause_.setRunning(state_.settings.CheckEmail);
@@ -373,6 +383,9 @@ bool Startup::Form_Unload(bool askQuestions) {
         // The notification window, if it is up, closes with the program.
         if (speech_)
             speech_->none.keepSize();
+        if (mail_ && !mail_->saveCaches())
+            std::fprintf(stderr, "gabblet: could not save the e-mail caches in %s\n",
+                         qUtf8Printable(state_.paths.programDir()));
     }
     window_->removeTrayIcon();
     QFile::remove(crashMarker());

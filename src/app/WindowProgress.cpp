@@ -2,23 +2,22 @@
 
 #include "app/MainWindow.h"
 
-#include <QProgressBar>
-
 namespace gabblet {
 
 void WindowProgress::StartProgress(const QString& title) {
-    QProgressBar* bar = window_.ProgressBar1();
-    bar->setValue(0);
-    bar->show();
+    if (bar_)
+        bar_->StartProgress(title);
     window_.SetTitle(title);
 }
 
 void WindowProgress::showProgress(int percent) {
-    window_.ProgressBar1()->setValue(percent);
+    if (bar_)
+        bar_->SetProgress(percent);
 }
 
 void WindowProgress::EndProgress() {
-    window_.ProgressBar1()->hide();
+    if (bar_)
+        bar_->EndProgress();
     window_.ResetTitle();
 }
 

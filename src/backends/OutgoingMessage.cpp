@@ -1,32 +1,14 @@
 #include "OutgoingMessage.h"
 
+#include "backends/GMimeSupport.h"
+
 #include <QRegularExpression>
-
-#include <gmime/gmime.h>
-
-#include <memory>
-#include <mutex>
 
 namespace gabblet {
 namespace {
 
-void ensureGMime() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
-
-struct GObjectUnref {
-    void operator()(gpointer p) const {
-        if (p)
-            g_object_unref(p);
-    }
-};
-template <typename T> using GPtr = std::unique_ptr<T, GObjectUnref>;
-
-struct GFree {
-    void operator()(gpointer p) const { g_free(p); }
-};
-using GChars = std::unique_ptr<char, GFree>;
+using gmime::GChars;
+using gmime::GPtr;
 
 // The address part of "Name <a@b>" or "a@b", for the Message-ID domain.
 QByteArray domainOf(const QString& address) {
@@ -86,7 +68,7 @@ GMimeObject* textPart(const QString& body) {
 } // namespace
 
 QByteArray BuildMessage(const OutgoingMail& mail) {
-    ensureGMime();
+    gmime::ensureInit();
     GPtr<GMimeMessage> message(g_mime_message_new(TRUE));
     addAddresses(message.get(), GMIME_ADDRESS_TYPE_FROM, mail.from);
     addAddresses(message.get(), GMIME_ADDRESS_TYPE_TO, mail.to);

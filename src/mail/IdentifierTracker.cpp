@@ -31,7 +31,13 @@ void IdentifierTracker::SaveIds(int slot) {
     slot_ = slot;
     MailStateRec& ms = tables_.MailState[size_t(slot)];
     if (ms.MsgCount != -1 && !ms.MsgID.at(0).isEmpty()) {
-        const qsizetype n = std::clamp<qsizetype>(ms.MsgCount, 0, kIdPositions);
+        // A check counts the inbox before the listing, so MsgCount may already
+        // take in messages that arrived since: their positions hold no
+        // identifier yet. Kept as "[None]" they would hide every new message
+        // at the end of the list, so the old list ends at its last identifier.
+        qsizetype n = std::clamp<qsizetype>(ms.MsgCount, 0, kIdPositions);
+        while (n > 0 && ms.MsgID.at(n - 1).isEmpty())
+            --n;
         for (qsizetype p = 0; p < n; ++p) {
             const QString id = ms.MsgID.at(p);
             old_ << (id.isEmpty() ? kNoId : id);

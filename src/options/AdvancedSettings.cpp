@@ -31,6 +31,10 @@ const std::array kAdvanced{
                     "The address of the HotMail web-mail service, as [http[s]://]host[:port]; "
                     "empty when no HotMail account is used.",
                     &Settings::HotMailHome},
+    AdvancedSetting{"DesktopNotify", "Desktop notifications",
+                    "New e-mail also shows as a desktop notification with the sender and "
+                    "subject.",
+                    &Settings::DesktopNotify},
 };
 
 } // namespace

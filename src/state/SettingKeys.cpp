@@ -53,6 +53,8 @@ constexpr std::array kKeys{
     // installation names the host that serves them.
     SettingKey{"MailCityHome", T::Text, "", Shared},
     SettingKey{"HotMailHome", T::Text, "", Shared},
+    // New mail is also posted to the desktop's notification service.
+    SettingKey{"DesktopNotify", T::Flag, "1", Shared},
 };
 
 } // namespace

@@ -52,6 +52,8 @@ struct Settings {
     // (http when no scheme is given); empty: not set up.
     QString MailCityHome;
     QString HotMailHome;
+    // New mail is posted as a desktop notification too.
+    bool DesktopNotify = false;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

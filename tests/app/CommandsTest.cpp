@@ -5,6 +5,7 @@
 #include "peer/ui/ComposerFrame.h"
 #include "platform/IniFile.h"
 #include "platform/Wait.h"
+#include "support/RecordingProgress.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempHome.h"
 
@@ -200,30 +201,29 @@ TEST(MainWindowDrops, DropsAreHandedOnAfterTheDropHasEnded) {
     EXPECT_EQ(texts[0][0].toString(), "Read me");
 }
 
-// A mail operation shows its progress in the Inbox tab's bar and its title in
-// the caption, and gives back the caption of the start, user folder included.
+// A mail operation shows its progress in the inbox panel's bar and its title
+// in the caption, and gives back the caption of the start, user folder
+// included.
 TEST(WindowProgress, TheBarAndTitleFollowAnOperationAndTheCaptionComesBack) {
     StatusLog log;
     MainWindow w(log);
     w.setCaption("Gabblet - anna");
     w.show();
     WindowProgress progress(w);
-    QProgressBar* bar = w.findChild<QProgressBar*>("ProgressBar1");
-    ASSERT_EQ(bar, w.ProgressBar1());
-    EXPECT_TRUE(bar->isHidden());
-    bar->setValue(70); // left over from an earlier operation
+    progress.StartProgress("Early"); // before the panel is there: the caption only
+    EXPECT_EQ(w.windowTitle(), "Gabblet (Early)");
+    progress.EndProgress();
+    test::RecordingProgress bar;
+    progress.setBar(&bar);
     progress.StartProgress("Home");
-    EXPECT_FALSE(bar->isHidden());
-    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(bar.titles, QStringList{"Home"});
     EXPECT_EQ(w.windowTitle(), "Gabblet (Home)");
     progress.SetProgress(40);
-    EXPECT_EQ(bar->value(), 40);
     progress.SetProgress(250);
-    EXPECT_EQ(bar->value(), 100);
     progress.SetProgress(-3);
-    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(bar.values, (QList<int>{40, 100, 0}));
     progress.EndProgress();
-    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(bar.ends, 1);
     EXPECT_EQ(w.windowTitle(), "Gabblet - anna");
 }
 

@@ -306,3 +306,26 @@ TEST(Process, MeIsTheAliasOfThisMachineForAUserWithoutAName) {
     EXPECT_TRUE(run.out.contains("dump Text1: Desk is here"))
         << run.out.toStdString() << run.err.toStdString();
 }
+
+TEST(Process, EditTheAnnouncementsAndTheFileIsWritten) {
+    test::TempHome home;
+    home.write("gabblet.ini", "version=0.34\r\nport=0\r\n");
+    Instance run(home.path());
+    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
+    run.process.write("trigger DoAnn\n"
+                      "click AddAnn\n"
+                      "set SummaryText New mail in {{$EmailAccountName}}\n"
+                      "set DetailText From {{$EmailFrom}}\n"
+                      "dump AnnNo\n"
+                      "click AnnDone\n"
+                      "quit\n");
+    const QString err = run.finish();
+    const QString out = run.out;
+    EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("dump AnnNo: 2\n")) << out.toStdString();
+    const QByteArray file = home.read("emailann.txt");
+    EXPECT_TRUE(file.startsWith("{{$Me}}, you have")) << file.constData();
+    EXPECT_TRUE(file.endsWith("\r\n\r\nNew mail in {{$EmailAccountName}}\r\n\r\n"
+                              "From {{$EmailFrom}}\r\n\r\n"))
+        << file.constData();
+}

@@ -337,3 +337,25 @@ TEST_F(StartupTest, WithoutADefaultCharacterTheNotificationWindowSpeaks) {
         << acks.toStdString();
     c->DoExit();
 }
+
+TEST_F(StartupTest, AnnouncementTemplatesLoadAtStartUp) {
+    settings("");
+    auto c = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(state->AnnText.AnnLast(), 0); // no file: the built-in template
+    EXPECT_TRUE(prompt.shown.isEmpty());
+    EXPECT_TRUE(c->window().command("DoAnn")->isEnabled());
+    state->EmailMes.AddStatus("said\r\n");
+    EXPECT_EQ(c->window().EmailMes()->toPlainText(), "said\n");
+    c->DoExit();
+
+    home.write("emailann.txt", "summary only\r\n");
+    auto again = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(state->AnnText.AnnLast(), -1);
+    ASSERT_EQ(prompt.shown.size(), 1);
+    EXPECT_EQ(prompt.shown[0].text, "Missing second section template in emailann.txt. "
+                                    "Continuing without using the file.");
+    EXPECT_FALSE(again->splash()->isVisible());
+    again->DoExit();
+}

@@ -1,5 +1,5 @@
-#include "AccountFixture.h"
 #include "mail/ui/AccountsDialog.h"
+#include "AccountFixture.h"
 #include "mail/ui/GetPasswordDialog.h"
 #include "platform/IniFile.h"
 #include "platform/TimerPause.h"

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "mail/AccountCheck.h"
+#include "mail/CheckScheduler.h"
 #include "mail/MailBackends.h"
+#include "platform/DialUpProbe.h"
+#include "platform/Notifier.h"
 #include "state/MailTables.h"
 
 #include <QMap>
@@ -73,6 +76,51 @@ public:
     void setBusyCursor(bool busy) override {
         cursorDepth += busy ? 1 : -1;
         cursorShown += busy ? 1 : 0;
+    }
+};
+
+// Records what the scheduler and the inbox tree have said.
+class RecordingAnnouncer : public MailAnnouncer {
+public:
+    int templates = 1;
+    QStringList said; // "summary 0 t0", "details 0 t0"
+    int chooseTemplate(int random) const override {
+        return templates > 0 ? random % templates : -1;
+    }
+    void SpeakSummary(int slot, int t) override {
+        said << QStringLiteral("summary %1 t%2").arg(slot).arg(t);
+    }
+    void SpeakDetails(int slot, int t) override {
+        said << QStringLiteral("details %1 t%2").arg(slot).arg(t);
+    }
+};
+
+class RecordingCheckView : public CheckView {
+public:
+    QStringList events;
+    QString title = QStringLiteral("Gabblet");
+    void SetTitle(const QString& name) override {
+        title = "Gabblet (" + name + ")";
+        events << "title " + name;
+    }
+    void ResetTitle() override { title = QStringLiteral("Gabblet"); }
+    void showDownload(const QString& name) override { events << "download " + name; }
+    void hideDownload() override {}
+    void FillTree() override { events << QStringLiteral("fill"); }
+    void hideCharacter() override { events << QStringLiteral("hide"); }
+};
+
+class FakeDialUp : public DialUpProbe {
+public:
+    int links = 0;
+    int dialUpConnections() const override { return links; }
+};
+
+class RecordingNotifier : public Notifier {
+public:
+    QStringList posted;
+    void notify(const QString& summary, const QString& body) override {
+        posted << summary + " | " + body;
     }
 };
 
