@@ -50,7 +50,8 @@ real_window() { # name script [settings] [prepare]
     [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
         xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
-        { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png; } |
+        { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png
+          xwininfo -root -tree > /tmp/gabblet-shot.tree; } |
             '$bin' 2>/dev/null &
         pid=\$!; sleep 7; kill -TERM \$pid 2>/dev/null; wait" || true
     cp /tmp/gabblet-shot.png "$out/$name.png"
@@ -112,6 +113,41 @@ inbox_caches() { # home
     printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
 }
 window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
+# use, tests/support/mailservers.py; needs root) serves two messages, the
+# script lists the account's headers and clicks the second message.
+mail_message() { # text of one message, headers and all
+    printf '%b' "$1" | /usr/bin/python3 tests/support/mailservers.py deliver --maildir "$pop_root/Maildir" --file - >/dev/null
+}
+mail_viewer() {
+    local pop_root line port settings
+    pop_root=$(mktemp -d)
+    mkdir -p "$pop_root"/Maildir/{cur,new,tmp}
+    mail_message 'From: Bob Baker <bob@example.org>\r\nTo: Anna <anna@example.org>\r\nSubject: Lunch on Friday?\r\nDate: Mon, 12 Jan 2026 09:14:03 +0100\r\nMessage-ID: <1@example.org>\r\n\r\nLunch at one on Friday?\r\n'
+    mail_message 'From: Carla Diaz <carla@example.org>\r\nTo: Anna <anna@example.org>\r\nSubject: Gabblet: the bike ride on Sunday\r\nDate: Tue, 13 Jan 2026 17:25:40 +0100\r\nMessage-ID: <2@example.org>\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nHi Anna,\r\n\r\nGabblet: Sunday is on! We meet at the bridge at ten. :Gabblet\r\n\r\nThe route, about 40 km in all:\r\n\r\n  Stage            Distance   Stop\r\n  Bridge - Millford   12 km   bakery\r\n  Millford - Lake     16 km   picnic\r\n  Lake - Bridge       12 km   -\r\n\r\nBring a spare tube; Dan has the pump.\r\n\r\nCarla\r\n'
+    coproc POP { exec /usr/bin/python3 tests/support/mailservers.py pop3 --root "$pop_root" --user anna --password secret; }
+    read -r -u "${POP[0]}" line || { echo "no POP3 server: see above" >&2; rm -rf "$pop_root"; return 1; }
+    port=$(sed -n 's/.*"port": *\([0-9]*\).*/\1/p' <<<"$line")
+    settings='port=0\r\ntype0=POP3\r\nname0=Home\r\ndescription0=Family mail\r\naccount0=anna\r\n'
+    settings+="host0=127.0.0.1:$port\\r\\nsmtp0=smtp.example.org\\r\\naddress0=anna@example.org\\r\\n"
+    settings+='active0=1\r\nremember0=1\r\nstorepassword0=1\r\npassword0=C99D9F8E7FCE\r\nmaxtoget=-1'
+    real_window mail-viewer 'set SSTab1 1\nclick TreeView1 a shift\nwait 1500\nclick TreeView1 a1\n' "$settings"
+    eval "exec ${POP[1]}>&-" # end of input stops the server
+    wait "$POP_PID" || true
+    rm -rf "$pop_root"
+    # The viewer alone. No window manager runs under xvfb-run to draw its
+    # title, so its caption (account, sender, subject, date) is read from
+    # the X server and drawn as a title bar above it.
+    local window caption geometry
+    window=$(grep -m1 '"Home   From:' /tmp/gabblet-shot.tree) || { echo "no mail viewer on screen" >&2; return 1; }
+    caption=$(sed 's/^[^"]*"\(.*\)": (.*/\1/' <<<"$window")
+    geometry=$(grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' <<<"$window" | head -1)
+    convert "$out/mail-viewer.png" -crop "$geometry" +repage \
+        \( -size "${geometry%%x*}x24" xc:'#dcdcdc' -font DejaVu-Sans -pointsize 10 \
+        -fill '#202020' -gravity west -annotate +6+0 "$caption" \) \
+        +swap +gravity -append -bordercolor '#8a8a8a' -border 1 +repage -depth 8 "$out/mail-viewer.png"
+}
+[[ $what != all && $what != windows && $what != mail-viewer ]] || mail_viewer
 # The announcement window, showing the second of two templates.
 emailann='{{$Me}}, you have {{$EmailNumNew}} new {{$EmailPlural message,messages}} in your '
 emailann+='{{$EmailAccountName}} account.\r\n\r\nFrom {{$EmailFrom}}^mThe subject reads '
