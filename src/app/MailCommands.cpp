@@ -161,7 +161,12 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
           {state.mail, state.settings, state.status, progress_, webClock_, state.paths, webFetch_}),
       speech_(speech), composer_(composer), bodies_(pop_),
       announcer_(speech.ctx, speech.speaker, state.AnnText, state.EmailMes),
-      reader_(state.mail, state.settings, bodies_, viewers_, speech.speaker) {
+      reader_(state.mail, state.settings, bodies_, viewers_, speech.speaker),
+      browsers_(
+          state.settings, [this](int slot) { return webService(slot).session(slot); },
+          [this](const QString& session) -> QNetworkAccessManager& {
+              return webFetch_.manager(session);
+          }) {
     backends_.setWebMail(&mailCity_, &hotMail_);
     check_.setCheckTimer(&pause.timer());
     QAction* accounts = window_.command("AccountsSetup");
@@ -186,6 +191,18 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
             caches.writeBody(slot, p, text);
             inbox_->model.FillTree(); // the cached mark
         }});
+    viewers_.setBrowserCloser([this] { browsers_.closeBrowser(); });
+    webReader_ = std::make_unique<WebMailReading>(
+        state.mail, state.settings, browsers_, speech.speaker,
+        WebReadingServices{
+            [this](int slot, int p) { return webService(slot).fetchMessagePage(slot, p); },
+            [&caches](int slot, int p) { return caches.bodyPath(slot, p); },
+            [this, &caches](int slot, int p, const QString& html) {
+                caches.writeBody(slot, p, html, true);
+                inbox_->model.FillTree();
+            },
+            [this] { return inbox_->actions.readingWithShift(); }});
+    reader_.setWebMailReader([this](int slot, int p) { webReader_->ReadEmail(slot, p); });
     CheckScheduler& scheduler = inbox_->scheduler;
     InboxPanel* panel = inbox_->panel;
     QAction* checkNow = window_.command("MCheckEmail");
@@ -224,6 +241,12 @@ InboxPanel& MailCommands::inboxPanel() {
 }
 
 MailCommands::~MailCommands() = default;
+
+WebMail& MailCommands::webService(int slot) {
+    const bool hot = slot >= 0 && slot < kAccountSlots &&
+                     state_.mail.Acc[size_t(slot)].Type == QLatin1String("HotMail");
+    return hot ? static_cast<WebMail&>(hotMail_) : static_cast<WebMail&>(mailCity_);
+}
 
 void MailCommands::AccountsSetup() {
     // Saving may move accounts to other slots; an operation waiting for its

@@ -8,6 +8,8 @@
 #include "mail/MailReading.h"
 #include "mail/ServiceBackends.h"
 #include "mail/ServiceBodies.h"
+#include "mail/WebMailReading.h"
+#include "mail/ui/BrowserViewers.h"
 #include "mail/ui/GetPasswordDialog.h"
 #include "mail/ui/TextMesWindow.h"
 
@@ -54,6 +56,7 @@ public:
     Announcer& announcer() { return announcer_; }
     MailReader& reader() { return reader_; }
     DesktopViewers& viewers() { return viewers_; }
+    DesktopBrowsers& browsers() { return browsers_; }
 
     // Start-up: the header caches (with CacheAcc), then the inbox tree.
     void loadHeaderCaches();
@@ -69,6 +72,9 @@ Q_SIGNALS:
     void accountsChanged();
 
 private:
+    // The service that reads a web-mail account's pages.
+    WebMail& webService(int slot);
+
     AppState& state_;
     Prompt& prompt_;
     MainWindow& window_;
@@ -93,6 +99,9 @@ private:
     MailReader reader_;
     struct Inbox;
     std::unique_ptr<Inbox> inbox_;
+    // Reading web mail: its Browser windows and the reading itself.
+    DesktopBrowsers browsers_;
+    std::unique_ptr<WebMailReading> webReader_;
 };
 
 } // namespace gabblet

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTabWidget>
+#include <QTextEdit>
 #include <QWidget>
 
 #include <algorithm>
@@ -75,6 +76,8 @@ QString textOf(QWidget* w) {
         return e->echoMode() == QLineEdit::Normal ? e->text() : QStringLiteral("(hidden)");
     if (auto* p = qobject_cast<QPlainTextEdit*>(w))
         return p->toPlainText();
+    if (auto* t = qobject_cast<QTextEdit*>(w))
+        return t->toPlainText(); // the Browser's page, as shown
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         return b->isCheckable() ? QString::number(b->isChecked() ? 1 : 0) : b->text();
     if (auto* l = qobject_cast<QLabel*>(w))

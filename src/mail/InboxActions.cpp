@@ -98,8 +98,11 @@ void InboxActions::nodeClicked(const QString& key, bool shift) {
     TreeWork work(s_, busy_);
     if (position < 0)
         accountClicked(slot, shift);
-    else
+    else {
+        readingWithShift_ = shift;
         s_.reader.ReadEmail(slot, position);
+        readingWithShift_ = false;
+    }
     s_.view.ResetTitle();
 }
 

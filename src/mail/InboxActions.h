@@ -62,6 +62,9 @@ public:
 
     // A click on the node with this key ("a", "a17"); shift: Shift was held.
     void nodeClicked(const QString& key, bool shift);
+    // True while a message clicked with Shift held is being read (a web-mail
+    // page is then fetched again even when cached).
+    bool readingWithShift() const { return readingWithShift_; }
     void TreeCheck();
     void TreeGetBody();
     void TreeDel();
@@ -79,6 +82,7 @@ private:
 
     InboxServices s_;
     bool busy_ = false;
+    bool readingWithShift_ = false;
 };
 
 } // namespace gabblet

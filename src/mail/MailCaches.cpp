@@ -243,7 +243,7 @@ bool MailCaches::readBody(int slot, int position, QString& text) const {
     return true;
 }
 
-bool MailCaches::writeBody(int slot, int position, const QString& text) const {
+bool MailCaches::writeBody(int slot, int position, const QString& text, bool html) const {
     if (!validSlot(slot) || position < 0 || position >= kIdPositions)
         return false;
     const QString id = tables_.MailState[size_t(slot)].MsgID.at(position);
@@ -251,7 +251,7 @@ bool MailCaches::writeBody(int slot, int position, const QString& text) const {
         return false;
     const QString path = bodyFile(paths_, tables_.Acc[size_t(slot)], id);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    return writeTextFile(path, text);
+    return html ? writeFileAtomically(path, text.toUtf8()) : writeTextFile(path, text);
 }
 
 void MailCaches::deleteBodies(int slot, const QStringList& ids) const {

@@ -62,7 +62,9 @@ public:
     // The body cache. bodyPath: the cached file, or "" when there is none.
     QString bodyPath(int slot, int position) const;
     bool readBody(int slot, int position, QString& text) const;
-    bool writeBody(int slot, int position, const QString& text) const;
+    // html: a web-mail page, kept as UTF-8 for the browser view (text bodies
+    // keep the text cache's encoding).
+    bool writeBody(int slot, int position, const QString& text, bool html = false) const;
     // Removes the cached bodies of the given message identities.
     void deleteBodies(int slot, const QStringList& ids) const;
 

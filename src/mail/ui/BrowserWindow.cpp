@@ -49,6 +49,10 @@ QString BrowserWindow::shownText() const {
     return view_->toPlainText();
 }
 
+void BrowserWindow::showMessage(const QString& text) {
+    view_->setPlainText(text);
+}
+
 void BrowserWindow::showDocument() {
     view_->setHtml(loader_.outerHtml());
 }

@@ -22,6 +22,8 @@ public:
                            const QString& date);
     // What the window shows now, as plain text.
     QString shownText() const;
+    // Shows a plain message instead of a page (a fetch that failed).
+    void showMessage(const QString& text);
 
 private:
     void showDocument();
