@@ -113,6 +113,19 @@ inbox_caches() { # home
     printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
 }
 window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# One window of the last shot, found by the start of its caption. No window
+# manager runs under xvfb-run to draw its title, so the caption is read from
+# the X server and drawn as a title bar above it.
+titled() { # name caption-start
+    local window caption geometry
+    window=$(grep -m1 "$2" /tmp/gabblet-shot.tree) || { echo "no $1 window on screen" >&2; return 1; }
+    caption=$(sed 's/^[^"]*"\(.*\)": (.*/\1/' <<<"$window")
+    geometry=$(grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' <<<"$window" | head -1)
+    convert "$out/$1.png" -crop "$geometry" +repage \
+        \( -size "${geometry%%x*}x24" xc:'#dcdcdc' -font DejaVu-Sans -pointsize 10 \
+        -fill '#202020' -gravity west -annotate +6+0 "$caption" \) \
+        +swap +gravity -append -bordercolor '#8a8a8a' -border 1 +repage -depth 8 "$out/$1.png"
+}
 # A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
 # use, tests/support/mailservers.py; needs root) serves two messages, the
 # script lists the account's headers and clicks the second message.
@@ -135,19 +148,25 @@ mail_viewer() {
     eval "exec ${POP[1]}>&-" # end of input stops the server
     wait "$POP_PID" || true
     rm -rf "$pop_root"
-    # The viewer alone. No window manager runs under xvfb-run to draw its
-    # title, so its caption (account, sender, subject, date) is read from
-    # the X server and drawn as a title bar above it.
-    local window caption geometry
-    window=$(grep -m1 '"Home   From:' /tmp/gabblet-shot.tree) || { echo "no mail viewer on screen" >&2; return 1; }
-    caption=$(sed 's/^[^"]*"\(.*\)": (.*/\1/' <<<"$window")
-    geometry=$(grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' <<<"$window" | head -1)
-    convert "$out/mail-viewer.png" -crop "$geometry" +repage \
-        \( -size "${geometry%%x*}x24" xc:'#dcdcdc' -font DejaVu-Sans -pointsize 10 \
-        -fill '#202020' -gravity west -annotate +6+0 "$caption" \) \
-        +swap +gravity -append -bordercolor '#8a8a8a' -border 1 +repage -depth 8 "$out/mail-viewer.png"
+    titled mail-viewer '"Home   From:'
 }
 [[ $what != all && $what != windows && $what != mail-viewer ]] || mail_viewer
+# A MailCity message read from the inbox tree: the web-mail simulator
+# (tests/support/webmail_sim.py) holds it, the page opens in the Browser window.
+web_viewer() {
+    local line home settings
+    coproc SIM { exec /usr/bin/python3 tests/support/webmail_sim.py --service mailcity --messages 1; }
+    read -r -u "${SIM[0]}" line || { echo "no web-mail simulator: see above" >&2; return 1; }
+    home=$(sed -n 's/.*"home": *"\([^"]*\)".*/\1/p' <<<"$line")
+    curl -s -X POST -H 'Content-Type: application/json' "$home/_sim/messages" -d '{"from": "Carla Diaz <carla@example.com>", "subject": "Gabblet: the bike ride on Sunday", "body": "Hi Anna,\r\n\r\nGabblet:\r\nSunday is on! We meet at the bridge at ten.\r\n:Gabblet\r\n\r\nBring a spare tube; Dan has the pump.\r\n\r\nCarla\r\n"}' >/dev/null
+    settings="port=0\\r\\nmailcityhome=$home\\r\\ntype0=MailCity\\r\\nname0=City\\r\\naccount0=user\\r\\n"
+    settings+='active0=1\r\nstorepassword0=1\r\npassword0=C99D9F8E7FCE\r\nmaxtoget=-1\r\ntimeoutweb=10'
+    real_window web-viewer 'set SSTab1 1\nclick TreeView1 a shift\nwait 1500\nclick TreeView1 a0\n' "$settings"
+    eval "exec ${SIM[1]}>&-" # end of input stops the simulator
+    wait "$SIM_PID" || true
+    titled web-viewer '"City   From:'
+}
+[[ $what != all && $what != windows && $what != web-viewer ]] || web_viewer
 # The announcement window, showing the second of two templates.
 emailann='{{$Me}}, you have {{$EmailNumNew}} new {{$EmailPlural message,messages}} in your '
 emailann+='{{$EmailAccountName}} account.\r\n\r\nFrom {{$EmailFrom}}^mThe subject reads '
