@@ -141,8 +141,10 @@ TEST_F(Pop3Test, RefusedPasswordAndUnknownServer) {
 TEST_F(Pop3Test, ALockedMailboxIsReported) {
     auto server = startPop3({QStringLiteral("--lock-session")});
     deliver(1);
-    settings.TimeOut = 15; // Dovecot waits 10 s for the lock before it answers
-    QTcpSocket holder;     // another session keeps the mailbox
+    // Dovecot waits 10 s for the lock before it answers; the rest is room for a
+    // machine busy with other mail-server suites, where logging in alone can take seconds.
+    settings.TimeOut = 30;
+    QTcpSocket holder; // another session keeps the mailbox
     holder.connectToHost(QStringLiteral("127.0.0.1"), server->port());
     QByteArray said;
     QObject::connect(&holder, &QTcpSocket::readyRead, [&] { said += holder.readAll(); });
