@@ -66,6 +66,10 @@ public:
     // The Timer2 pass and the check-now commands.
     CheckScheduler& scheduler();
     InboxPanel& inboxPanel();
+    // The back-ends, which also send.
+    POPMail& pop() { return pop_; }
+    MailCity& mailCity() { return mailCity_; }
+    HotMail& hotMail() { return hotMail_; }
 
 Q_SIGNALS:
     // The accounts dialog saved: accounts may have come, gone or moved.

@@ -28,7 +28,8 @@ QByteArray formatOutboxItem(const OutboxItem& item) {
     const QString text = oneLine(item.date) + kCrLf + oneLine(item.to) + kCrLf + oneLine(item.cc) +
                          kCrLf + oneLine(item.subject) + kCrLf + crLfLines(item.body) + kCrLf;
     const QByteArray narrow = cp1252::encode(text);
-    if (cp1252::decode(narrow) == text)
+    // Narrow text that happens to begin like the mark would be misread.
+    if (!narrow.startsWith(kUtf8Bom) && cp1252::decode(narrow) == text)
         return narrow;
     return kUtf8Bom + text.toUtf8();
 }
