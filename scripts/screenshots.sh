@@ -67,7 +67,6 @@ fi
 window main-message "${message}set ComposerTools 0\n"
 window main-variables "${message}set ComposerTools 1\nset Variables 16\nset TPara message\nset TPara2 messages\n"
 window main-screen-notes "${message}set ComposerTools 2\n"
-window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
 window edit-menu 'popup EditMenu 120,90\n'
@@ -113,6 +112,14 @@ inbox_caches() { # home
     printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
 }
 window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# The Outbox tab with three messages kept for later, one of them ticked.
+outbox_items() { # home
+    mkdir -p "$1/Outbox"
+    printf '12/01/2026\r\nbob@example.org\r\n\r\nLunch on Friday\r\nOne o clock is fine.\r\n' > "$1/Outbox/Home.000"
+    printf '13/01/2026\r\nschool.office@example.org\r\nanna@example.org\r\nSpring term dates\r\nThank you!\r\n' > "$1/Outbox/Home.001"
+    printf '13/01/2026\r\nbookings@hotel-bellevue.example\r\n\r\nLate arrival on Friday\r\nWe arrive at ten.\r\n' > "$1/Outbox/Travel.000"
+}
+window main-outbox 'set SSTab1 2\ncheck TreeView2 a1 1\n' "$accounts" outbox_items
 # One window of the last shot, found by the start of its caption. No window
 # manager runs under xvfb-run to draw its title, so the caption is read from
 # the X server and drawn as a title bar above it.
@@ -126,6 +133,11 @@ titled() { # name caption-start
         -fill '#202020' -gravity west -annotate +6+0 "$caption" \) \
         +swap +gravity -append -bordercolor '#8a8a8a' -border 1 +repage -depth 8 "$out/$1.png"
 }
+# The Send Email window over the main window, a message being written.
+compose_script='trigger MSendEmail\nset ToHeader bob@example.org\nset CCHeader carla@example.org\n'
+compose_script+='set SubjectHeader Lunch on Friday\nset SendBody Hi Bob,\\\\n\\\\nOne o clock at the usual place?\\\\n\\\\nAnna\n'
+window send-email "$compose_script" "$accounts"
+[[ $what != all && $what != windows && $what != send-email ]] || titled send-email '"Send Email"'
 # A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
 # use, tests/support/mailservers.py; needs root) serves two messages, the
 # script lists the account's headers and clicks the second message.
