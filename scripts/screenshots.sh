@@ -135,9 +135,9 @@ titled() { # name caption-start
 }
 # The Send Email window over the main window, a message being written.
 compose_script='trigger MSendEmail\nset ToHeader bob@example.org\nset CCHeader carla@example.org\n'
-compose_script+='set SubjectHeader Lunch on Friday\nset SendBody Hi Bob,\\\\n\\\\nOne o clock at the usual place?\\\\n\\\\nAnna\n'
+compose_script+='set SubjectHeader Lunch on Friday\nset SendBody Hi Bob,\\n\\nOne o clock at the usual place?\\n\\nAnna\n'
 window send-email "$compose_script" "$accounts"
-[[ $what != all && $what != windows && $what != send-email ]] || titled send-email '"Send Email"'
+[[ $what != all && $what != windows && $what != send-email ]] || titled send-email '"Send Email'
 # A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
 # use, tests/support/mailservers.py; needs root) serves two messages, the
 # script lists the account's headers and clicks the second message.

@@ -84,6 +84,7 @@ SendEmailWindow::SendEmailWindow(ComposeSession& session, Prompt& prompt, TimerP
     layout->addLayout(form);
     layout->addWidget(body_, 1);
     layout->addLayout(buttons);
+    resize(sizeHint().expandedTo(QSize(680, 520)));
 }
 
 bool SendEmailWindow::prepare() {
