@@ -98,7 +98,7 @@ std::optional<std::string> HunspellChecker::encode(QString word) const {
     word.replace(QChar(0x2019), QLatin1Char('\''));
     QStringEncoder encoder(encoding_.constData());
     const QByteArray bytes = encoder.encode(word);
-    if (encoder.hasError() || decode(bytes.toStdString()) != word)
+    if (encoder.hasError())
         return std::nullopt;
     return bytes.toStdString();
 }

@@ -63,7 +63,7 @@ SpellingDialog::SpellingDialog(QPlainTextEdit& body, SpellingPass& pass, Prompt&
     grid->addWidget(NotInDictionary_, 0, 1);
     grid->addWidget(label("LChangeTo", QStringLiteral("C&hange to:"), ChangeTo_), 1, 0);
     grid->addWidget(ChangeTo_, 1, 1);
-    grid->addWidget(label("LSuggestions", QStringLiteral("Su&ggestions:"), Suggestions_), 2, 0,
+    grid->addWidget(label("LSuggestions", QStringLiteral("Suggestion&s:"), Suggestions_), 2, 0,
                     Qt::AlignTop);
     grid->addWidget(Suggestions_, 2, 1, 5, 1);
 
@@ -79,7 +79,7 @@ SpellingDialog::SpellingDialog(QPlainTextEdit& body, SpellingPass& pass, Prompt&
     Change_ = button("Change", QStringLiteral("&Change"), 1, 2);
     ChangeAll_ = button("ChangeAll", QStringLiteral("Change A&ll"), 1, 3);
     QPushButton* add = button("AddWord", QStringLiteral("&Add to Dictionary"), 2, 2);
-    QPushButton* cancel = button("SpellCancel", QStringLiteral("Cancel"), 2, 3);
+    QPushButton* cancel = button("Cancel", QStringLiteral("Cancel"), 2, 3);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
     Change_->setDefault(true);
