@@ -4,8 +4,10 @@
 #include "app/MailCommands.h"
 #include "app/MainWindow.h"
 #include "compose/GabbletMail.h"
+#include "compose/SpellChecker.h"
 #include "compose/ui/OutboxPanel.h"
 #include "compose/ui/SendEmailWindow.h"
+#include "compose/ui/SpellingDialog.h"
 #include "peer/ui/ComposerFrame.h"
 #include "platform/TimerPause.h"
 
@@ -77,6 +79,14 @@ void ComposeCommands::UpdateOutbox() {
 void ComposeCommands::compose(const QString& subject, const QString& body) {
     SendEmailWindow window(session_, prompt_, &pause_, &window_);
     window.setWindowIcon(window_.windowIcon());
+    window.setSpellCheck([this, &window](QPlainTextEdit& body) {
+        // The dictionary is loaded for each check: a dictionary installed
+        // meanwhile is found, and nothing is held while no one checks.
+        SpellingSetup setup;
+        setup.personalList = state_.paths.file(kPersonalWordList);
+        const std::unique_ptr<SpellChecker> checker = makeHunspellChecker(setup);
+        CheckSpelling(body, *checker, prompt_, &window);
+    });
     if (!window.prepare())
         return;
     if (!subject.isEmpty())
