@@ -138,6 +138,11 @@ compose_script='trigger MSendEmail\nset ToHeader bob@example.org\nset CCHeader c
 compose_script+='set SubjectHeader Lunch on Friday\nset SendBody Hi Bob,\\n\\nOne o clock at the usual place?\\n\\nAnna\n'
 window send-email "$compose_script" "$accounts"
 [[ $what != all && $what != windows && $what != send-email ]] || titled send-email '"Send Email'
+# The spelling dialog on a body with three misspelt words.
+spell_script='trigger MSendEmail\nset ToHeader bob@example.org\nset SubjectHeader Lunch on Friday\n'
+spell_script+='set SendBody Hi Bob,\\n\\nThe meetting is tomorow at the usual plase.\\n\\nAnna\nclick SpellCheck\n'
+window spelling-dialog "$spell_script" "$accounts"
+[[ $what != all && $what != windows && $what != spelling-dialog ]] || titled spelling-dialog '"Spelling'
 # A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
 # use, tests/support/mailservers.py; needs root) serves two messages, the
 # script lists the account's headers and clicks the second message.
