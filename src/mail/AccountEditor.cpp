@@ -19,6 +19,7 @@ AccountCaptions accountCaptions(const QString& type, int tab) {
         c.account = QStringLiteral("Account");
     } else if (type == kOutlook) {
         c.account = QStringLiteral("Maildir or profile");
+        c.password = false; // a Maildir is opened without one
     } else {
         c.account = tab == 0 ? QStringLiteral("Account") : QStringLiteral("Logon");
     }

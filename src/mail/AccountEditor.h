@@ -19,6 +19,7 @@ struct AccountCaptions {
     QString host;         // LHost
     bool server = false;  // the host and SMTP controls are shown
     bool address = false; // the address control is shown
+    bool password = true; // the password controls are shown
 };
 AccountCaptions accountCaptions(const QString& type, int tab);
 // How the user sees an account type: "Outlook" accounts are local mail

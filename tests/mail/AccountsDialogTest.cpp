@@ -123,6 +123,8 @@ TEST_F(AccountsDialogTest, ALocalMailAccountIsShownByItsCaptionAndSavedByItsType
     EXPECT_FALSE(on<QLineEdit>("THost")->isVisible());
     EXPECT_FALSE(on<QLineEdit>("TSMTP")->isVisible());
     ASSERT_TRUE(on<QLineEdit>("TAddress")->isVisible());
+    EXPECT_FALSE(on<QLineEdit>("TPassword")->isVisible());
+    EXPECT_FALSE(on<QCheckBox>("OStorePass")->isVisible());
     on<QLineEdit>("TName")->setText("Local");
     on<QLineEdit>("TAccount")->setText("~/Maildir");
     on<QLineEdit>("TAddress")->setText("anna@example.org");

@@ -173,7 +173,8 @@ void AccountsDialog::addPage(qsizetype index) {
     line(label(w, "LName", QStringLiteral("Name"), p.TName), p.TName);
     line(label(w, "LDescription", QStringLiteral("Description"), p.TDescription), p.TDescription);
     line(p.LAccount, p.TAccount);
-    line(label(w, "LPassword", QStringLiteral("Password"), p.TPassword), p.TPassword);
+    QLabel* passwordLabel = label(w, "LPassword", QStringLiteral("Password"), p.TPassword);
+    line(passwordLabel, p.TPassword);
     line(p.LHost, p.THost);
     line(p.LSMTP, p.TSMTP);
     line(p.LAddress, p.TAddress);
@@ -210,6 +211,10 @@ void AccountsDialog::addPage(qsizetype index) {
         server->setVisible(captions.server);
     p.LAddress->setVisible(captions.address);
     p.TAddress->setVisible(captions.address);
+    for (QWidget* password :
+         {static_cast<QWidget*>(passwordLabel), static_cast<QWidget*>(p.TPassword),
+          static_cast<QWidget*>(p.OStorePass)})
+        password->setVisible(captions.password);
     p.TName->setText(tab.Name);
     p.TDescription->setText(tab.Description);
     p.TAccount->setText(tab.Account);
