@@ -76,15 +76,18 @@ window alias-window 'trigger DoAlias\n'
 options='port=12345\r\nbindaddress=127.0.0.77\r\nmyname=Anna'
 window options-general 'trigger SetOptions\n' "$options"
 window options-advanced 'trigger SetOptions\nset OptionsPages 1\n' "$options"
-# Two accounts; the script goes on inside the accounts window once it is open.
+# Three accounts; the script goes on inside the accounts window once it is open.
 accounts='port=0\r\ntype0=POP3\r\nname0=Home\r\ndescription0=Family mail\r\naccount0=anna\r\n'
 accounts+='host0=pop.example.org\r\nsmtp0=smtp.example.org\r\naddress0=anna@example.org\r\n'
 accounts+='active0=1\r\nremember0=1\r\ninbox0=12\r\nchkfrq0=15\r\nstorepassword0=1\r\n'
 accounts+='password0=C99D9F8E7FCE\r\n'
 accounts+='type1=HotMail\r\nname1=Travel\r\ndescription1=Bookings and tickets\r\n'
-accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30'
+accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30\r\n'
+accounts+='type2=Outlook\r\nname2=Local\r\ndescription2=Mail delivered to this computer\r\n'
+accounts+='account2=~/Maildir\r\naddress2=anna@example.org\r\nactive2=1\r\nchkfrq2=5'
 window accounts-pop3 'trigger AccountsSetup\nset SSTab1 0\n' "$accounts"
 window accounts-webmail 'trigger AccountsSetup\nset SSTab1 1\n' "$accounts"
+window accounts-localmail 'trigger AccountsSetup\nset SSTab1 2\n' "$accounts"
 # The Inbox tab with both accounts' headers, as the last run left them in
 # their header caches; one body is cached, one message ticked.
 inbox_caches() { # home

@@ -34,6 +34,10 @@ SendBackends backendsOf(MailCommands& mail) {
                        const QString& bcc, const QString& body) {
         return hot.SendMail(slot, subject, to, cc, bcc, body);
     };
+    LocalMail& local = mail.localMail();
+    b.outlook = [&local](const QString& to, const QString& cc, const QString& subject,
+                         const QString& body,
+                         int slot) { return local.OutlookSend(to, cc, subject, body, slot); };
     b.busyPointer = [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -394,6 +394,9 @@ bool Startup::Form_Unload(bool askQuestions) {
     }
     window_->removeTrayIcon();
     QFile::remove(crashMarker());
+    // 5: every local mail profile is closed.
+    if (mail_)
+        mail_->localMail().OutlookRelease();
     timer2_.stop();
     if (splash_)
         splash_->close();

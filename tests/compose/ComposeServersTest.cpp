@@ -3,10 +3,12 @@
 // spoken where it is read.
 #include "ComposeFixture.h"
 
+#include "backends/LocalMail.h"
 #include "backends/MessageText.h"
 #include "backends/POPMail.h"
 #include "compose/GabbletMail.h"
 #include "mail/MailReading.h"
+#include "platform/ProgramPaths.h"
 #include "platform/ProgressReporter.h"
 #include "platform/StatusLog.h"
 #include "platform/Wait.h"
@@ -34,6 +36,8 @@ protected:
         SendBackends b;
         b.pop = [this](const QString& s, const QString& t, const QString& c, const QString& su,
                        const QString& bo, int slot) { return pop.SendPOP(s, t, c, su, bo, slot); };
+        b.outlook = [this](const QString& t, const QString& c, const QString& su, const QString& bo,
+                           int slot) { return local.OutlookSend(t, c, su, bo, slot); };
         return b;
     }
     std::unique_ptr<MailServer> startSmtp() {
@@ -59,7 +63,9 @@ protected:
 
     StatusLog log;
     NoProgress progress;
+    ProgramPaths paths{home.path()};
     POPMail pop{tables, settings, log, progress};
+    LocalMail local{tables, settings, log, progress, paths};
     MailSender realSender{tables, realBackends()};
     Outbox realOutbox{realSender, folder()};
     ComposeSession realSession{
@@ -164,6 +170,34 @@ TEST_F(ComposeWithServers, AMessageByEmailIsSpokenWhereItIsRead) {
     ASSERT_EQ(spoken.size(), 1) << rig.host.log.join(u'\n').toStdString();
     EXPECT_TRUE(spoken[0].startsWith(QStringLiteral("speak Sprocket ")));
     EXPECT_TRUE(spoken[0].contains(QStringLiteral("Hello from far away")));
+}
+
+TEST_F(ComposeWithServers, LocalMailAccountsSendThroughTheSenderProgram) {
+    account(1, QStringLiteral("Outlook"), QStringLiteral("Local"), true);
+    tables.Acc[1].Account = home.file(QStringLiteral("Maildir"));
+    tables.Acc[1].Address = QStringLiteral("me@local.test");
+    for (const char* sub : {"cur", "new", "tmp"})
+        QDir().mkpath(home.file(QStringLiteral("Maildir/") + QLatin1String(sub)));
+    // A sender program that keeps what it is given, failing while told to.
+    home.write("sendmail.sh", "#!/bin/sh\n[ -e '" + QFile::encodeName(home.file("refuse")) +
+                                  "' ] && { echo 'no route' >&2; exit 75; }\ncat > '" +
+                                  QFile::encodeName(home.file("stdin")) + "'\n");
+    QFile::setPermissions(home.file("sendmail.sh"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    settings.SendmailCommand = home.file("sendmail.sh") + " -t -i";
+    home.write("refuse", "");
+    ASSERT_TRUE(realSession.sendLater({QStringLiteral("Local"),
+                                       QStringLiteral("bob@x.test"),
+                                       {},
+                                       QStringLiteral("Local"),
+                                       QStringLiteral("Via sendmail")}));
+    realOutbox.sendItems({}, false);
+    EXPECT_EQ(files(), QStringList{"Local.000"});
+    EXPECT_FALSE(realOutbox.status(QStringLiteral("b 0")).value_or(QString()).isEmpty());
+    QFile::remove(home.file("refuse"));
+    realOutbox.sendKey(QStringLiteral("b"));
+    EXPECT_TRUE(files().isEmpty()) << tables.MailState[1].Status.toStdString();
+    EXPECT_TRUE(home.read("stdin").contains("Via sendmail"));
 }
 
 } // namespace
