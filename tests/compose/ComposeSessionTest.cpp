@@ -1,12 +1,14 @@
 #include "ComposeFixture.h"
 
 #include "compose/GabbletMail.h"
+#include "compose/ui/OutboxPanel.h"
 #include "compose/ui/SendEmailWindow.h"
 #include "platform/TimerPause.h"
 
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -155,3 +157,33 @@ TEST_F(ComposeSessionTest, TheWindowHasItsControlsPausesCheckingAndAsksBeforeClo
 }
 
 } // namespace
+
+TEST_F(ComposeSessionTest, TheOutboxTabDeletesAfterAskingAndOffersAnAccountForStrayMail) {
+    outbox.queue(0, mail(QStringLiteral("a@x.test")));
+    outbox.queue(0, mail(QStringLiteral("b@x.test")));
+    home.write(QStringLiteral("Outbox/Gone.000"), "d\r\nc@x.test\r\n\r\ns\r\n");
+    OutboxPanel panel(outbox, tables, prompt);
+    panel.UpdateOutbox();
+    OutboxTree* tree = panel.TreeView2();
+    EXPECT_TRUE(tree->checkKey(QStringLiteral("a1"), true));
+    prompt.answers = {PromptAnswer::No, PromptAnswer::Yes};
+    auto* del = panel.findChild<QPushButton*>(QStringLiteral("DelOutbox"));
+    del->click();
+    EXPECT_EQ(files().size(), 3);
+    EXPECT_EQ(prompt.shown.last().title, QStringLiteral("Delete Outbox Email"));
+    EXPECT_EQ(prompt.shown.last().text, QStringLiteral("Are you sure?"));
+    del->click();
+    EXPECT_EQ(files(), (QStringList{"Gone.000", "Home.000"}));
+    EXPECT_TRUE(tree->dumpNodes().startsWith(QStringLiteral("[ ] a Home( 1)\n  [ ] a 0 a@x.test")));
+
+    // A right-click on stray mail asks which account sends it.
+    EXPECT_TRUE(tree->rightClickKey(QStringLiteral("?0")));
+    auto* menu = panel.findChild<QMenu*>(QStringLiteral("SendWithMenu"));
+    ASSERT_NE(menu, nullptr);
+    QAction* viaWeb = menu->findChild<QAction*>(QStringLiteral("SendWith1"));
+    ASSERT_NE(viaWeb, nullptr);
+    EXPECT_EQ(menu->findChild<QAction*>(QStringLiteral("SendWith2")), nullptr); // inactive
+    viaWeb->trigger();
+    EXPECT_EQ(sent.last()[0], QStringLiteral("city"));
+    EXPECT_EQ(files(), QStringList{"Home.000"});
+}
