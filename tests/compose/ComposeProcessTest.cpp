@@ -55,6 +55,17 @@ TEST(ComposeProcess, TheWindowQueuesAndSendsAndTheOutboxTabSendsOnARightClick) {
     EXPECT_TRUE(eml.contains("Subject: Kept")) << eml.toStdString();
     EXPECT_TRUE(eml.contains("First line\r\nSecond line")) << eml.toStdString();
 
+    // The composer's message wrapped in an e-mail fills the window.
+    gabblet.command("set SendText Hi there");
+    gabblet.command("check HideAtEnd 1");
+    gabblet.command("click EmailGabblet");
+    gabblet.settle(300);
+    EXPECT_EQ(gabblet.dump("SubjectHeader"), "Gabblet:");
+    const QString body = gabblet.dump("SendBody");
+    EXPECT_TRUE(body.startsWith("Gabblet:\\n{{^")) << body.toStdString();
+    EXPECT_TRUE(body.endsWith("}}Hi there\\\\h\\n:Gabblet")) << body.toStdString();
+    gabblet.command("click Command1"); // the question's default: Yes, close
+
     ASSERT_TRUE(gabblet.quit());
     // The address used is offered next time.
     EXPECT_TRUE(gabblet.home.read("gabblet.ini").contains("now@x.test"));

@@ -106,7 +106,8 @@ void SendEmailWindow::setSubject(const QString& subject) {
 }
 
 void SendEmailWindow::setBody(const QString& body) {
-    body_->setPlainText(body);
+    // The box keeps lines apart with LF; a CR left in would show.
+    body_->setPlainText(QString(body).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
 QString SendEmailWindow::body() const {
