@@ -201,7 +201,7 @@ TEST_F(SpellingDialogTest, ChangeIgnoreAllAndAddCorrectTheBody) {
 
 TEST_F(SpellingDialogTest, SuggestionsFillChangeToAndCancelKeepsWhatWasChanged) {
     body.setPlainText("a quikc brwn fox");
-    QTimer::singleShot(0, [this] {
+    QTimer::singleShot(0, [] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QListWidget*>("Suggestions");
