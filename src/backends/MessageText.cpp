@@ -14,8 +14,9 @@ namespace {
 using gmime::GChars;
 using gmime::GPtr;
 
+// A header value on one line: a folded or broken header keeps no line break.
 QString fromUtf8(const char* text) {
-    return text ? QString::fromUtf8(text).trimmed() : QString();
+    return text ? QString::fromUtf8(text).simplified() : QString();
 }
 
 QString addresses(InternetAddressList* list) {
@@ -107,7 +108,7 @@ QString ReadableMessage(const QString& raw) {
 QString ReadableMessage(const QByteArray& message) {
     if (std::optional<QString> text = readable(message))
         return *text;
-    return QString::fromUtf8(message);
+    return withCrLf(QString::fromUtf8(message));
 }
 
 } // namespace gabblet

@@ -14,7 +14,7 @@ namespace gabblet {
 // Mail that is only HTML reads as the text of its page.
 QString ReadableMessage(const QString& raw);
 // The same for a message's bytes as they are stored (a Maildir file); bytes
-// that are not a message come back as UTF-8 text.
+// that are not a message come back as UTF-8 text with CR LF line breaks.
 QString ReadableMessage(const QByteArray& message);
 
 } // namespace gabblet
