@@ -15,6 +15,7 @@ packages=(
     dovecot-core dovecot-pop3d python3-aiosmtpd openssl
     libgmime-3.0-dev # building outgoing e-mail (MIME, RFC 2047 subjects)
     libgumbo-dev # the visible text of web pages (web mail, local mail)
+    libhunspell-dev hunspell-en-us # spelling of the e-mail being written
     dbus-daemon # dbus-run-session: the desktop-notification tests run on a private bus
     # the install test and the Debian package (scripts/package.sh): validators
     # of the desktop entry and AppStream data, man to render the manual pages,

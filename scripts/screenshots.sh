@@ -67,7 +67,6 @@ fi
 window main-message "${message}set ComposerTools 0\n"
 window main-variables "${message}set ComposerTools 1\nset Variables 16\nset TPara message\nset TPara2 messages\n"
 window main-screen-notes "${message}set ComposerTools 2\n"
-window main-outbox 'set SSTab1 2\n'
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
 window edit-menu 'popup EditMenu 120,90\n'
@@ -77,15 +76,18 @@ window alias-window 'trigger DoAlias\n'
 options='port=12345\r\nbindaddress=127.0.0.77\r\nmyname=Anna'
 window options-general 'trigger SetOptions\n' "$options"
 window options-advanced 'trigger SetOptions\nset OptionsPages 1\n' "$options"
-# Two accounts; the script goes on inside the accounts window once it is open.
+# Three accounts; the script goes on inside the accounts window once it is open.
 accounts='port=0\r\ntype0=POP3\r\nname0=Home\r\ndescription0=Family mail\r\naccount0=anna\r\n'
 accounts+='host0=pop.example.org\r\nsmtp0=smtp.example.org\r\naddress0=anna@example.org\r\n'
 accounts+='active0=1\r\nremember0=1\r\ninbox0=12\r\nchkfrq0=15\r\nstorepassword0=1\r\n'
 accounts+='password0=C99D9F8E7FCE\r\n'
 accounts+='type1=HotMail\r\nname1=Travel\r\ndescription1=Bookings and tickets\r\n'
-accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30'
+accounts+='account1=anna.travels\r\nactive1=1\r\nchkfrq1=30\r\n'
+accounts+='type2=Outlook\r\nname2=Local\r\ndescription2=Mail delivered to this computer\r\n'
+accounts+='account2=~/Maildir\r\naddress2=anna@example.org\r\nactive2=1\r\nchkfrq2=5'
 window accounts-pop3 'trigger AccountsSetup\nset SSTab1 0\n' "$accounts"
 window accounts-webmail 'trigger AccountsSetup\nset SSTab1 1\n' "$accounts"
+window accounts-localmail 'trigger AccountsSetup\nset SSTab1 2\n' "$accounts"
 # The Inbox tab with both accounts' headers, as the last run left them in
 # their header caches; one body is cached, one message ticked.
 inbox_caches() { # home
@@ -113,6 +115,14 @@ inbox_caches() { # home
     printf 'Lunch at one on Friday?\r\n' > "$1/cache/Home/POP3/Z1@example.orgZ"
 }
 window main-inbox 'set SSTab1 1\ncheck TreeView1 a2 1\n' "${accounts}\r\ncacheacc=1\r\ncacheemail=1\r\nmaxtoget=-1" inbox_caches
+# The Outbox tab with three messages kept for later, one of them ticked.
+outbox_items() { # home
+    mkdir -p "$1/Outbox"
+    printf '12/01/2026\r\nbob@example.org\r\n\r\nLunch on Friday\r\nOne o clock is fine.\r\n' > "$1/Outbox/Home.000"
+    printf '13/01/2026\r\nschool.office@example.org\r\nanna@example.org\r\nSpring term dates\r\nThank you!\r\n' > "$1/Outbox/Home.001"
+    printf '13/01/2026\r\nbookings@hotel-bellevue.example\r\n\r\nLate arrival on Friday\r\nWe arrive at ten.\r\n' > "$1/Outbox/Travel.000"
+}
+window main-outbox 'set SSTab1 2\ncheck TreeView2 a1 1\n' "$accounts" outbox_items
 # One window of the last shot, found by the start of its caption. No window
 # manager runs under xvfb-run to draw its title, so the caption is read from
 # the X server and drawn as a title bar above it.
@@ -126,6 +136,16 @@ titled() { # name caption-start
         -fill '#202020' -gravity west -annotate +6+0 "$caption" \) \
         +swap +gravity -append -bordercolor '#8a8a8a' -border 1 +repage -depth 8 "$out/$1.png"
 }
+# The Send Email window over the main window, a message being written.
+compose_script='trigger MSendEmail\nset ToHeader bob@example.org\nset CCHeader carla@example.org\n'
+compose_script+='set SubjectHeader Lunch on Friday\nset SendBody Hi Bob,\\n\\nOne o clock at the usual place?\\n\\nAnna\n'
+window send-email "$compose_script" "$accounts"
+[[ $what != all && $what != windows && $what != send-email ]] || titled send-email '"Send Email'
+# The spelling dialog on a body with three misspelt words.
+spell_script='trigger MSendEmail\nset ToHeader bob@example.org\nset SubjectHeader Lunch on Friday\n'
+spell_script+='set SendBody Hi Bob,\\n\\nThe meetting is tomorow at the usual plase.\\n\\nAnna\nclick SpellCheck\n'
+window spelling-dialog "$spell_script" "$accounts"
+[[ $what != all && $what != windows && $what != spelling-dialog ]] || titled spelling-dialog '"Spelling'
 # A message read from a POP3 mailbox: a private Dovecot (as the e-mail tests
 # use, tests/support/mailservers.py; needs root) serves two messages, the
 # script lists the account's headers and clicks the second message.

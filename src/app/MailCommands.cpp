@@ -87,8 +87,8 @@ private:
 // this program has no back-end for say so in the account's Status.
 class AppDeleter final : public MessageDeleter {
 public:
-    AppDeleter(MailTables& tables, POPMail& pop, MailCity& city, HotMail& hot)
-        : tables_(tables), pop_(pop), city_(city), hot_(hot) {}
+    AppDeleter(MailTables& tables, POPMail& pop, MailCity& city, HotMail& hot, LocalMail& local)
+        : tables_(tables), pop_(pop), city_(city), hot_(hot), local_(local) {}
     bool deleteMessages(int slot, const QStringList& items) override {
         if (slot < 0 || slot >= kAccountSlots)
             return false;
@@ -99,6 +99,8 @@ public:
             return city_.DelMes(slot, items);
         if (type == QLatin1String("HotMail"))
             return hot_.DelMes(slot, items);
+        if (type == kOutlook)
+            return local_.OutlookDelete(slot, items);
         tables_.MailState[size_t(slot)].Status =
             type + QStringLiteral(" deletion is not supported yet");
         return false;
@@ -109,6 +111,7 @@ private:
     POPMail& pop_;
     MailCity& city_;
     HotMail& hot_;
+    LocalMail& local_;
 };
 
 } // namespace
@@ -121,7 +124,7 @@ struct MailCommands::Inbox {
                 [this](int slot, int p) { return !caches.bodyPath(slot, p).isEmpty(); }),
           panel(new InboxPanel(model, actions, &window)),
           view(window, *panel, model, speech, state.speech), announcer(state.AnnText, c.announcer_),
-          reader(c.reader_), deleter(state.mail, c.pop_, c.mailCity_, c.hotMail_),
+          reader(c.reader_), deleter(state.mail, c.pop_, c.mailCity_, c.hotMail_, c.localMail_),
           notifier([&state](const QString& line) { state.status.AddStatus(line + kCrLf); }),
           scheduler(CheckServices{state.mail, state.settings, state.speech, c.check_, c.backends_,
                                   c.ids_, dialUp, speech.sound, announcer, view, state.status,
@@ -159,7 +162,8 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
           {state.mail, state.settings, state.status, progress_, webClock_, state.paths, webFetch_}),
       hotMail_(
           {state.mail, state.settings, state.status, progress_, webClock_, state.paths, webFetch_}),
-      speech_(speech), composer_(composer), bodies_(pop_),
+      localMail_(state.mail, state.settings, state.status, progress_, state.paths), speech_(speech),
+      composer_(composer), bodies_(pop_),
       announcer_(speech.ctx, speech.speaker, state.AnnText, state.EmailMes),
       reader_(state.mail, state.settings, bodies_, viewers_, speech.speaker),
       browsers_(
@@ -168,6 +172,8 @@ MailCommands::MailCommands(AppState& state, Prompt& prompt, MainWindow& window, 
               return webFetch_.manager(session);
           }) {
     backends_.setWebMail(&mailCity_, &hotMail_);
+    backends_.setLocalMail(&localMail_);
+    bodies_.setLocalMail(&localMail_);
     check_.setCheckTimer(&pause.timer());
     QAction* accounts = window_.command("AccountsSetup");
     accounts->setEnabled(true);

@@ -14,6 +14,7 @@
 #include "mail/ui/TextMesWindow.h"
 
 #include "backends/HotMail.h"
+#include "backends/LocalMail.h"
 #include "backends/MailCity.h"
 #include "backends/WebFetch.h"
 #include "platform/Clock.h"
@@ -63,9 +64,16 @@ public:
     void FillTree();
     // Shutdown: every account's identifier file and header cache.
     bool saveCaches();
+    // Local mail profiles: sending from them (OutlookSend) and, at shutdown,
+    // OutlookRelease.
+    LocalMail& localMail() { return localMail_; }
     // The Timer2 pass and the check-now commands.
     CheckScheduler& scheduler();
     InboxPanel& inboxPanel();
+    // The back-ends, which also send.
+    POPMail& pop() { return pop_; }
+    MailCity& mailCity() { return mailCity_; }
+    HotMail& hotMail() { return hotMail_; }
 
 Q_SIGNALS:
     // The accounts dialog saved: accounts may have come, gone or moved.
@@ -91,6 +99,7 @@ private:
     WebFetch webFetch_;
     MailCity mailCity_;
     HotMail hotMail_;
+    LocalMail localMail_;
     SpeechServices& speech_;
     ComposerFrame& composer_;
     ServiceBodies bodies_;

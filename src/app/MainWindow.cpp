@@ -117,6 +117,10 @@ void MainWindow::setInboxPanel(QWidget* panel) {
     static_cast<QVBoxLayout*>(inbox_->layout())->insertWidget(0, panel, 1);
 }
 
+void MainWindow::setOutboxPanel(QWidget* panel) {
+    static_cast<QVBoxLayout*>(outbox_->layout())->addWidget(panel, 1);
+}
+
 void MainWindow::showInbox() {
     restoreFromTray();
     tabs_->setCurrentWidget(inbox_);
@@ -137,13 +141,7 @@ void MainWindow::buildMailPages() {
     hotMailOpenUrl_->setObjectName(QStringLiteral("HotMailOpenURL"));
     inbox->addWidget(hotMailOpenUrl_);
 
-    auto* outbox = static_cast<QVBoxLayout*>(outbox_->layout());
-    auto* outNote = new QLabel(QStringLiteral(
-        "<b>Outbox</b><br>E-mail written to be sent later waits here. Sending e-mail is not "
-        "available in this version of Gabblet, so the outbox stays empty."));
-    outNote->setWordWrap(true);
-    outbox->addWidget(outNote);
-    outbox->addStretch();
+    outbox_->layout()->setContentsMargins(6, 6, 6, 6);
 }
 
 // The tray menu exists whether or not the desktop has a tray, so that its

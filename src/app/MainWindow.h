@@ -30,6 +30,8 @@ public:
     void showEmailLog(const StatusLog& log);
     // The Inbox tab's content, above its debug-only box.
     void setInboxPanel(QWidget* panel);
+    // The Outbox tab's content.
+    void setOutboxPanel(QWidget* panel);
     // Brings the window up with the Inbox tab in front (a click on a notification).
     void showInbox();
     QWidget* composerTab() const { return composer_; }

@@ -222,6 +222,10 @@ void ScriptDriver::run(const QString& line) {
         QMetaObject::invokeMethod(
             w, "clickKey", Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)),
             Q_ARG(bool, argument.section(QLatin1Char(' '), 1, 1) == QLatin1String("shift")));
+    } else if (command == QLatin1String("rightclick") && hasNodeKeys(w)) {
+        // rightclick TreeView2 a0
+        QMetaObject::invokeMethod(w, "rightClickKey",
+                                  Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)));
     } else if (command == QLatin1String("check")) {
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->setChecked(argument.trimmed() == QLatin1String("1"));

@@ -12,6 +12,7 @@ namespace gabblet {
 //   set NAME TEXT      put TEXT in a box or list ("\n" is a line break)
 //   check NAME 0|1     tick or clear a check box
 //   click NAME         press a button
+//   rightclick TREE KEY  right-click a tree's node
 //   dump NAME          print "dump NAME: TEXT" on standard output
 //   wait MS            let the program run for MS milliseconds
 //   quit               end the program the orderly way

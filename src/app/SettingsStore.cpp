@@ -92,6 +92,7 @@ bool readUserKeys(Settings& s, KeyReader& key, const ProgramPaths& paths) {
     s.CAFile = paths.resolve(key.text("CAFile"));
     s.MailCityHome = key.text("MailCityHome");
     s.HotMailHome = key.text("HotMailHome");
+    s.SendmailCommand = key.text("SendmailCommand");
     return true;
 }
 

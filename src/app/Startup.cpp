@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "app/AppState.h"
+#include "app/ComposeCommands.h"
 #include "app/MailCommands.h"
 #include "app/MainWindow.h"
 #include "app/MenuCommands.h"
@@ -111,6 +112,7 @@ Startup::~Startup() {
     if (splash_)
         delete splash_;
     // The commands and messaging refer to the speech services; they go first.
+    compose_.reset();
     mail_.reset();
     commands_.reset();
     messaging_.reset();
@@ -249,9 +251,9 @@ bool Startup::EnsureOutboxDir() {
     return false;
 }
 
-// Queued e-mails waiting in the outbox; the outbox view fills this in.
+// Queued e-mails waiting in the outbox.
 int Startup::outboxCount() const {
-    return 0;
+    return compose_ ? compose_->NumInOutBox() : 0;
 }
 
 bool Startup::Form_Load() {
@@ -307,6 +309,8 @@ bool Startup::Form_Load() {
     connect(commands_.get(), &MenuCommands::endRequested, this, [this] { Form_Unload(); });
     mail_ = std::make_unique<MailCommands>(state_, prompt_, *window_, timerPause_, *speech_,
                                            *composer_);
+    compose_ = std::make_unique<ComposeCommands>(state_, prompt_, *window_, timerPause_, *composer_,
+                                                 *mail_);
     // The settings loader's last part: the header caches, with CacheAcc.
     mail_->loadHeaderCaches();
     linkSwitches();
@@ -352,6 +356,7 @@ bool Startup::Form_Load() {
     }
     // 26: inbox tree from the header caches, outbox view.
     mail_->FillTree();
+    compose_->UpdateOutbox();
     // 27: the check timer runs exactly when checking is on.
     loaded_ = true;
     timerPause_.setRunning(state_.settings.CheckEmail);
@@ -389,6 +394,9 @@ bool Startup::Form_Unload(bool askQuestions) {
     }
     window_->removeTrayIcon();
     QFile::remove(crashMarker());
+    // 5: every local mail profile is closed.
+    if (mail_)
+        mail_->localMail().OutlookRelease();
     timer2_.stop();
     if (splash_)
         splash_->close();

@@ -14,6 +14,7 @@ namespace gabblet {
 
 struct AppState;
 class ComposerFrame;
+class ComposeCommands;
 class MailCommands;
 class MainWindow;
 class MenuCommands;
@@ -57,6 +58,8 @@ public:
     MenuCommands* commands() const { return commands_.get(); }
     // The e-mail commands; there once start-up has loaded the settings.
     MailCommands* mail() const { return mail_.get(); }
+    // Sending e-mail and the outbox; there with the e-mail commands.
+    ComposeCommands* compose() const { return compose_.get(); }
     // Twips per pixel of the main window's screen, from its logical DPI.
     double twipsPerPixel() const;
 
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<Messaging> messaging_;
     std::unique_ptr<MenuCommands> commands_;
     std::unique_ptr<MailCommands> mail_;
+    std::unique_ptr<ComposeCommands> compose_;
     QPointer<SplashWindow> splash_;
     QTimer timer2_;
     TimerPause timerPause_{timer2_};

@@ -26,18 +26,12 @@ bool HotMail::loginRefused(const QString& lowPage) const {
 }
 
 QString HotMail::loginAddress(int acc) const {
-    // Form-encoded, so that a password with "&" or "#" stays whole.
-    const AccountRec& a = account(acc);
-    return tables_.MailState[size_t(acc)].WebServer + QStringLiteral("/cgi-bin/start?login=") +
-           web::URLEncode(a.Account) + QStringLiteral("&passwd=") + web::URLEncode(a.Password) +
-           QStringLiteral("&enter=Enter&frames=no&curmbox=ACTIVE&js=no");
+    return formLoginAddress(acc, QStringLiteral("/cgi-bin/start"), QStringLiteral("login"),
+                            QStringLiteral("&enter=Enter&frames=no&curmbox=ACTIVE&js=no"));
 }
 
 qint16 HotMail::GetHotMail(int acc, qint16 limit) {
-    if (!validAccount(acc) || refusedAsBusy(acc))
-        return -1;
-    BusyScope busy(state(acc));
-    return listing(acc, limit);
+    return busyListing(acc, limit);
 }
 
 qint16 HotMail::listing(int acc, qint16 limit) {
@@ -58,9 +52,9 @@ qint16 HotMail::listing(int acc, qint16 limit) {
         s.Status = QStringLiteral("Username/password unknown");
         return -1;
     }
-    progress_.SetProgress(60);
+    parts_.progress.SetProgress(60);
     if (limit == -2) {
-        progress_.EndProgress();
+        parts_.progress.EndProgress();
         return 0;
     }
     for (int p = 0; p < s.MsgCount && p < kIdPositions; ++p)
@@ -83,38 +77,30 @@ qint16 HotMail::listing(int acc, qint16 limit) {
         return -1;
     }
     const qsizetype countAt = text2_.indexOf(QLatin1String("messages,"));
-    const qsizetype gt = countAt <= 0 ? -1 : text2_.lastIndexOf(QLatin1Char('>'), countAt - 1);
-    if (gt < 0) {
+    const std::optional<qint16> count = countBefore(countAt, QLatin1Char('>'));
+    if (!count) {
         s.Status = kFormatError;
         dumpIfDebug(acc, QStringLiteral("HTMLi"));
         return -1;
     }
-    const double counted = web::basicVal(
-        QStringView(text2_).sliced(gt + 1).first(std::min<qsizetype>(5, text2_.size() - gt - 1)));
-    const qint16 count = qint16(std::clamp(counted, 0.0, double(kMessagePositions - 1)));
-    s.MsgCount = count;
-    const int n = (limit >= 0 && count != 0) ? limit : count;
+    s.MsgCount = *count;
+    const int n = (limit >= 0 && *count != 0) ? limit : *count;
     int k = 0;
     bool broken = false;
     qsizetype row = web::nextHotMailRow(low, countAt);
     while (row >= 0 && k < n && k < kMessagePositions) {
-        progress_.SetProgress(60 + k * 40 / std::max(n, 1));
+        parts_.progress.SetProgress(60 + k * 40 / std::max(n, 1));
         qsizetype pos = row;
         const auto r = web::hotMailRow(text2_, low, pos, s.WebServer);
         if (!r) {
             broken = true;
             break;
         }
-        s.MsgRef.set(k, r->MsgRef);
-        s.MsgID.set(k, r->MsgID);
-        s.From.set(k, r->From);
-        s.Date.set(k, r->Date);
-        s.Subject.set(k, r->Subject);
-        s.Size.set(k, r->Size);
+        storeRow(acc, k, *r);
         ++k;
         row = web::nextHotMailRow(low, pos);
     }
-    progress_.SetProgress(100);
+    parts_.progress.SetProgress(100);
     if (k == 0 && n > 0 && limit != 0) {
         s.Status = kFormatError;
         dumpIfDebug(acc, QStringLiteral("HTMLh"));
@@ -125,8 +111,7 @@ qint16 HotMail::listing(int acc, qint16 limit) {
         dumpIfDebug(acc, QStringLiteral("HTMLg"));
         return -1;
     }
-    s.Status.clear();
-    s.LoginTime = clock_.now();
+    succeeded(acc);
     return s.MsgCount;
 }
 
@@ -151,27 +136,14 @@ bool HotMail::DelMes(int acc, const QStringList& items) {
         url = s.Web5 + ref.mid(disk, msg < 0 ? -1 : msg - disk) + QStringLiteral("&js=&foo=inbox") +
               actions + QStringLiteral("&tobox=&Delete.x=Delete");
     }
-    if (url.isEmpty() || fetchPage(acc, url) != Got::Page) {
-        s.Status = QStringLiteral("Connect Error");
-        return false;
-    }
-    if (CheckWebError(acc))
-        return false;
-    if (signedOut(asciiLowerPage())) {
-        s.Status = QStringLiteral("Username/password unknown");
-        return false;
-    }
-    s.Status.clear();
-    RemoveDeletedEntries(s, deleted);
-    s.LoginTime = clock_.now();
-    return true;
+    return requestDeletion(acc, url, deleted);
 }
 
 bool HotMail::composeForm(int acc) {
     MailStateRec& s = state(acc);
     if (GetHotMail(acc, -2) == -1)
         return false;
-    progress_.SetProgress(30);
+    parts_.progress.SetProgress(30);
     BusyScope busy(s);
     const qsizetype at = text2_.indexOf(QLatin1String("/cgi-bin/compose?disk"));
     const qsizetype close = at < 0 ? -1 : text2_.indexOf(QLatin1Char('"'), at);
@@ -181,7 +153,7 @@ bool HotMail::composeForm(int acc) {
     }
     if (fetchPage(acc, s.WebServer + text2_.mid(at, close - at)) != Got::Page || CheckWebError(acc))
         return false;
-    progress_.SetProgress(60);
+    parts_.progress.SetProgress(60);
     s.Web1 = web::GetFormField(u"msghdrid", text2_);
     if (s.Web1.isEmpty()) {
         s.Status = QStringLiteral("HTML error");
@@ -219,11 +191,7 @@ bool HotMail::SendMail(int acc, const QString& subject, const QString& to, const
     EnsureLogin(acc);
     if (s.WebServer.isEmpty())
         return false;
-    progress_.StartProgress(account(acc).Name);
-    struct EndAtExit {
-        ProgressReporter& p;
-        ~EndAtExit() { p.EndProgress(); }
-    } end{progress_};
+    ProgressScope progress(parts_.progress, account(acc).Name);
     if (s.Web1.isEmpty() && !composeForm(acc))
         return false;
     BusyScope busy(s);
@@ -235,10 +203,10 @@ bool HotMail::SendMail(int acc, const QString& subject, const QString& to, const
                          QStringLiteral("&cc=") + web::URLEncode(cc) + QStringLiteral("&bcc=") +
                          web::URLEncode(bcc) + QStringLiteral("&body=") + web::URLEncode(body);
     const Got got = postPage(acc, s.Web3, cp1252::encode(form));
-    progress_.SetProgress(100);
+    parts_.progress.SetProgress(100);
     if (got == Got::Page &&
         web::asciiLower(htmlVisibleText(text2_)).contains(QLatin1String("message has been"))) {
-        s.LoginTime = clock_.now();
+        s.LoginTime = parts_.clock.now();
         return true;
     }
     if (got == Got::Page)

@@ -21,7 +21,7 @@ public:
                   const QString& bcc, const QString& body);
 
 private:
-    qint16 listing(int acc, qint16 limit);
+    qint16 listing(int acc, qint16 limit) override;
     bool composeForm(int acc);
     bool signedOut(const QString& lowPage) const override;
     bool loginRefused(const QString& lowPage) const override;

@@ -24,19 +24,12 @@ bool MailCity::loginRefused(const QString& lowPage) const {
 }
 
 QString MailCity::loginAddress(int acc) const {
-    // Name and password are form-encoded: a password holding "&" or "#"
-    // would otherwise cut the address and fail the login.
-    const AccountRec& a = account(acc);
-    return tables_.MailState[size_t(acc)].WebServer + QStringLiteral("/login.notfemail?user=") +
-           web::URLEncode(a.Account) + QStringLiteral("&passwd=") + web::URLEncode(a.Password) +
-           QStringLiteral("&version=1&partner_key=mailcity");
+    return formLoginAddress(acc, QStringLiteral("/login.notfemail"), QStringLiteral("user"),
+                            QStringLiteral("&version=1&partner_key=mailcity"));
 }
 
 qint16 MailCity::GetMailCity(int acc, qint16 limit) {
-    if (!validAccount(acc) || refusedAsBusy(acc))
-        return -1;
-    BusyScope busy(state(acc));
-    return listing(acc, limit);
+    return busyListing(acc, limit);
 }
 
 qint16 MailCity::listing(int acc, qint16 limit) {
@@ -44,10 +37,10 @@ qint16 MailCity::listing(int acc, qint16 limit) {
     EnsureLogin(acc);
     if (s.WebServer.isEmpty())
         return -1;
-    progress_.SetProgress(0);
+    parts_.progress.SetProgress(0);
     if (!signIn(acc))
         return -1;
-    progress_.SetProgress(30);
+    parts_.progress.SetProgress(30);
     const qsizetype found = text2_.indexOf(QLatin1String("gmm.femail"));
     const qsizetype quote = found <= 0 ? -1 : text2_.lastIndexOf(QLatin1Char('"'), found - 1);
     if (quote < 0) {
@@ -64,26 +57,23 @@ qint16 MailCity::listing(int acc, qint16 limit) {
         s.Status = kFormatError;
         return -1;
     }
-    progress_.SetProgress(60);
+    parts_.progress.SetProgress(60);
     const qsizetype link = text2_.indexOf(QLatin1String("<a href="), sortBy);
     const qsizetype sort = link < 0 ? -1 : text2_.indexOf(QLatin1String("gmm_sort"), link);
     s.Web2 = sort < 0 ? QString() : text2_.mid(link + 9, std::max<qsizetype>(0, sort - link - 9));
     const qsizetype countAt = text2_.indexOf(QLatin1String("message(s),"));
-    const qsizetype paren = countAt <= 0 ? -1 : text2_.lastIndexOf(QLatin1Char('('), countAt - 1);
-    if (paren < 0) {
+    const std::optional<qint16> count = countBefore(countAt, QLatin1Char('('));
+    if (!count) {
         s.Status = kFormatError;
         dumpIfDebug(acc, QStringLiteral("HTMLb"));
         return -1;
     }
-    const double counted = web::basicVal(QStringView(text2_).sliced(paren + 1).first(
-        std::min<qsizetype>(5, text2_.size() - paren - 1)));
-    const qint16 count = qint16(std::clamp(counted, 0.0, double(kMessagePositions - 1)));
     if (limit == -2) {
-        progress_.EndProgress();
+        parts_.progress.EndProgress();
         return 0;
     }
-    s.MsgCount = count;
-    const int n = limit >= 0 ? std::min<int>(count, limit) : count;
+    s.MsgCount = *count;
+    const int n = limit >= 0 ? std::min<int>(*count, limit) : *count;
     int k = 0;
     qsizetype pos = countAt;
     for (int offset = 0;;) {
@@ -95,15 +85,14 @@ qint16 MailCity::listing(int acc, qint16 limit) {
             return -1;
         pos = 0;
     }
-    progress_.SetProgress(100);
+    parts_.progress.SetProgress(100);
     if (n > 0 && k == 0) {
         s.Status = kFormatError;
         return -1;
     }
     for (int p = k; p < s.MsgCount && p < kIdPositions; ++p)
         s.MsgID.set(p, kNoId);
-    s.Status.clear();
-    s.LoginTime = clock_.now();
+    succeeded(acc);
     return s.MsgCount;
 }
 
@@ -115,14 +104,9 @@ void MailCity::readRows(int acc, qsizetype pos, int& k, int n) {
         const auto row = web::mailCityRow(text2_, low, pos, rowFound);
         if (!row)
             return;
-        progress_.SetProgress(60 + k * 40 / std::max(n, 1));
-        s.From.set(k, row->From);
-        s.MsgRef.set(k, row->MsgRef);
-        s.MsgID.set(k, row->MsgID);
+        parts_.progress.SetProgress(60 + k * 40 / std::max(n, 1));
+        storeRow(acc, k, *row);
         s.MsgID2.set(k, row->MsgID2);
-        s.Subject.set(k, row->Subject);
-        s.Date.set(k, row->Date);
-        s.Size.set(k, row->Size);
         ++k;
     }
 }
@@ -148,20 +132,7 @@ bool MailCity::DelMes(int acc, const QStringList& items) {
                         QStringLiteral("gmm_multiplex.femail?%2Fgmm_delete.femail=delete"
                                        "&folder_top=&actions=") +
                         actions + QStringLiteral("&folder_bottom=");
-    if (fetchPage(acc, url) != Got::Page) {
-        s.Status = QStringLiteral("Connect Error");
-        return false;
-    }
-    if (CheckWebError(acc))
-        return false;
-    if (signedOut(asciiLowerPage())) {
-        s.Status = QStringLiteral("Username/password unknown");
-        return false;
-    }
-    s.Status.clear();
-    RemoveDeletedEntries(s, deleted);
-    s.LoginTime = clock_.now();
-    return true;
+    return requestDeletion(acc, url, deleted);
 }
 
 bool MailCity::SendMail(int acc, const QString& subject, const QString& to, const QString& cc,
@@ -169,11 +140,7 @@ bool MailCity::SendMail(int acc, const QString& subject, const QString& to, cons
     if (!validAccount(acc) || refusedAsBusy(acc))
         return false;
     MailStateRec& s = state(acc);
-    progress_.StartProgress(account(acc).Name);
-    struct EndAtExit {
-        ProgressReporter& p;
-        ~EndAtExit() { p.EndProgress(); }
-    } end{progress_};
+    ProgressScope progress(parts_.progress, account(acc).Name);
     EnsureLogin(acc);
     if (s.WebServer.isEmpty())
         return false;
@@ -191,11 +158,11 @@ bool MailCity::SendMail(int acc, const QString& subject, const QString& to, cons
             s.Web2 = cut < 0 ? address : address.left(cut);
         }
         BusyScope busy(s);
-        progress_.SetProgress(30);
+        parts_.progress.SetProgress(30);
         if (fetchPage(acc, s.Web2 + QStringLiteral("showcm.femail")) != Got::Page ||
             CheckWebError(acc))
             return false;
-        progress_.SetProgress(60);
+        parts_.progress.SetProgress(60);
         const QString marker = QStringLiteral("name=compid value=");
         const qsizetype at = text2_.indexOf(marker);
         const qsizetype open = at < 0 ? -1 : text2_.indexOf(QLatin1Char('"'), at + marker.size());
@@ -215,10 +182,9 @@ bool MailCity::SendMail(int acc, const QString& subject, const QString& to, cons
                         web::URLEncode(body);
     if (fetchPage(acc, url) != Got::Page || CheckWebError(acc))
         return false;
-    progress_.SetProgress(100);
+    parts_.progress.SetProgress(100);
     if (text2_.contains(QLatin1String("<!--operation Sent successfull -->"))) {
-        s.LoginTime = clock_.now();
-        s.Status.clear();
+        succeeded(acc);
         return true;
     }
     dumpIfDebug(acc, QStringLiteral("sendb"));

@@ -1,8 +1,11 @@
 #include "backends/MessageText.h"
 
 #include "backends/GMimeSupport.h"
+#include "backends/HtmlText.h"
 
 #include <QByteArray>
+
+#include <optional>
 
 namespace gabblet {
 
@@ -11,8 +14,9 @@ namespace {
 using gmime::GChars;
 using gmime::GPtr;
 
+// A header value on one line: a folded or broken header keeps no line break.
 QString fromUtf8(const char* text) {
-    return text ? QString::fromUtf8(text).trimmed() : QString();
+    return text ? QString::fromUtf8(text).simplified() : QString();
 }
 
 QString addresses(InternetAddressList* list) {
@@ -56,22 +60,17 @@ QString withCrLf(QString text) {
     return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
 }
 
-} // namespace
-
-QString ReadableMessage(const QString& raw) {
-    QByteArray bytes = raw.toLatin1();
-    if (bytes.endsWith("\r\n.\r\n"))
-        bytes.chop(3);
+// nullopt when the bytes are not a message at all.
+std::optional<QString> readable(const QByteArray& bytes) {
     gmime::ensureInit();
     GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
     if (!message)
-        return raw;
+        return std::nullopt;
     GMimeObject* body = g_mime_message_get_mime_part(message.get());
     GMimeTextPart* text = findText(body, "plain");
-    if (!text)
-        text = findText(body, "html");
+    const bool html = !text && (text = findText(body, "html")) != nullptr;
     if (!text)
         text = findText(body, "");
 
@@ -88,10 +87,28 @@ QString ReadableMessage(const QString& raw) {
     out += QStringLiteral("\r\n");
     if (text) {
         GChars content(g_mime_text_part_get_text(text));
-        if (content)
-            out += withCrLf(QString::fromUtf8(content.get()));
+        if (content) {
+            const QString decoded = QString::fromUtf8(content.get());
+            // Mail that is only HTML is read as its page reads, never as tags.
+            out += withCrLf(html ? htmlVisibleText(decoded) : decoded);
+        }
     }
     return out;
+}
+
+} // namespace
+
+QString ReadableMessage(const QString& raw) {
+    QByteArray bytes = raw.toLatin1();
+    if (bytes.endsWith("\r\n.\r\n"))
+        bytes.chop(3);
+    return readable(bytes).value_or(raw);
+}
+
+QString ReadableMessage(const QByteArray& message) {
+    if (std::optional<QString> text = readable(message))
+        return *text;
+    return withCrLf(QString::fromUtf8(message));
 }
 
 } // namespace gabblet

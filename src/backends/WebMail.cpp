@@ -15,25 +15,87 @@
 
 namespace gabblet {
 
-WebMail::WebMail(const WebMailParts& parts, QString type)
-    : tables_(parts.tables), settings_(parts.settings), log_(parts.log), progress_(parts.progress),
-      clock_(parts.clock), paths_(parts.paths), fetch_(parts.fetch), type_(std::move(type)) {}
+WebMail::WebMail(const WebMailParts& parts, QString type) : parts_(parts), type_(std::move(type)) {}
 
 bool WebMail::validAccount(int acc) const {
     return acc >= 0 && acc < kAccountSlots;
 }
 
 bool WebMail::refusedAsBusy(int acc) {
-    if (!IsAnyBusy(tables_))
+    if (!IsAnyBusy(parts_.tables))
         return false;
     state(acc).Status = QStringLiteral("busy");
     return true;
 }
 
+qint16 WebMail::busyListing(int acc, qint16 limit) {
+    if (!validAccount(acc) || refusedAsBusy(acc))
+        return -1;
+    BusyScope busy(state(acc));
+    return listing(acc, limit);
+}
+
+QString WebMail::formLoginAddress(int acc, const QString& path, const QString& userField,
+                                  const QString& tail) const {
+    const AccountRec& a = account(acc);
+    return parts_.tables.MailState[size_t(acc)].WebServer + path + QLatin1Char('?') + userField +
+           QLatin1Char('=') + web::URLEncode(a.Account) + QStringLiteral("&passwd=") +
+           web::URLEncode(a.Password) + tail;
+}
+
+std::optional<qint16> WebMail::countBefore(qsizetype marker, QChar opener) const {
+    const qsizetype at = marker <= 0 ? -1 : text2_.lastIndexOf(opener, marker - 1);
+    if (at < 0)
+        return std::nullopt;
+    const double counted = web::basicVal(
+        QStringView(text2_).sliced(at + 1).first(std::min<qsizetype>(5, text2_.size() - at - 1)));
+    return qint16(std::clamp(counted, 0.0, double(kMessagePositions - 1)));
+}
+
+void WebMail::storeRow(int acc, int k, const web::WebRow& row) {
+    MailStateRec& s = state(acc);
+    s.From.set(k, row.From);
+    s.MsgRef.set(k, row.MsgRef);
+    s.MsgID.set(k, row.MsgID);
+    s.Subject.set(k, row.Subject);
+    s.Date.set(k, row.Date);
+    s.Size.set(k, row.Size);
+}
+
+bool WebMail::requestDeletion(int acc, const QString& url, const QList<int>& deleted) {
+    MailStateRec& s = state(acc);
+    if (url.isEmpty() || fetchPage(acc, url) != Got::Page) {
+        s.Status = QStringLiteral("Connect Error");
+        return false;
+    }
+    if (CheckWebError(acc))
+        return false;
+    if (signedOut(asciiLowerPage())) {
+        s.Status = QStringLiteral("Username/password unknown");
+        return false;
+    }
+    RemoveDeletedEntries(s, deleted);
+    succeeded(acc);
+    return true;
+}
+
+void WebMail::succeeded(int acc) {
+    state(acc).Status.clear();
+    state(acc).LoginTime = parts_.clock.now();
+}
+
+WebMail::ProgressScope::ProgressScope(ProgressReporter& p, const QString& name) : p_(p) {
+    p_.StartProgress(name);
+}
+
+WebMail::ProgressScope::~ProgressScope() {
+    p_.EndProgress();
+}
+
 QString WebMail::homeAddress() const {
-    QString home =
-        (type_ == QLatin1String("MailCity") ? settings_.MailCityHome : settings_.HotMailHome)
-            .trimmed();
+    QString home = (type_ == QLatin1String("MailCity") ? parts_.settings.MailCityHome
+                                                       : parts_.settings.HotMailHome)
+                       .trimmed();
     while (home.endsWith(QLatin1Char('/')))
         home.chop(1);
     if (home.isEmpty())
@@ -67,12 +129,12 @@ WebMail::Got WebMail::took(const WebPage& page) {
 
 WebMail::Got WebMail::fetchPage(int acc, const QString& url) {
     dumpPassword_ = account(acc).Password;
-    return took(fetch_.get(session(acc), url));
+    return took(parts_.fetch.get(session(acc), url));
 }
 
 WebMail::Got WebMail::postPage(int acc, const QString& url, const QByteArray& form) {
     dumpPassword_ = account(acc).Password;
-    return took(fetch_.post(session(acc), url, form));
+    return took(parts_.fetch.post(session(acc), url, form));
 }
 
 bool WebMail::listingFetch(int acc, const QString& url) {
@@ -116,7 +178,7 @@ QString WebMail::deleteActions(const QStringList& items, const QString& before,
 
 bool WebMail::EnsureLogin(int acc) {
     MailStateRec& s = state(acc);
-    const QDateTime now = clock_.now();
+    const QDateTime now = parts_.clock.now();
     if (s.LoginTime.isValid() && std::abs(s.LoginTime.secsTo(now)) / 60 <= 59)
         return true;
     s.Web1.clear();
@@ -127,7 +189,7 @@ bool WebMail::EnsureLogin(int acc) {
     s.MsgRef.set(0, QString());
     s.NewCount = 0;
     // A new login starts without the cookies of the old one.
-    fetch_.forgetSession(session(acc));
+    parts_.fetch.forgetSession(session(acc));
     return LoginToHome(acc);
 }
 
@@ -136,9 +198,10 @@ bool WebMail::LoginToHome(int acc) {
     const QString home = homeAddress();
     if (home.isEmpty()) {
         s.Status = QStringLiteral("connection error");
-        addWebLine(log_, QStringLiteral("The address of the %1 service is not set (%1Home in the "
-                                        "Advanced page of the options)")
-                             .arg(type_));
+        addWebLine(parts_.log,
+                   QStringLiteral("The address of the %1 service is not set (%1Home in the "
+                                  "Advanced page of the options)")
+                       .arg(type_));
         return false;
     }
     if (fetchPage(acc, home + QLatin1Char('/')) != Got::Page) {
@@ -159,7 +222,7 @@ bool WebMail::LoginToHome(int acc) {
         return false;
     }
     s.WebServer = action.left(end);
-    s.LoginTime = clock_.now();
+    s.LoginTime = parts_.clock.now();
     if (loginHook_)
         loginHook_(acc);
     return true;
@@ -180,7 +243,7 @@ bool WebMail::CheckWebError(int acc) {
 }
 
 void WebMail::DumpPage(const QString& tag) {
-    if (paths_.programDir().isEmpty())
+    if (parts_.paths.programDir().isEmpty())
         return;
     QString text = WebFetch::masked(text2_);
     if (!dumpPassword_.isEmpty()) {
@@ -189,17 +252,17 @@ void WebMail::DumpPage(const QString& tag) {
     }
     // The tags are the program's own; the number is the first free one.
     for (int n = 0; n < 10000; ++n) {
-        const QString name = paths_.file(tag + QString::number(n) + QStringLiteral(".htm"));
+        const QString name = parts_.paths.file(tag + QString::number(n) + QStringLiteral(".htm"));
         if (QFileInfo::exists(name))
             continue;
         if (!writeTextFile(name, text + kCrLf))
-            addWebLine(log_, QStringLiteral("The page could not be written to %1").arg(name));
+            addWebLine(parts_.log, QStringLiteral("The page could not be written to %1").arg(name));
         return;
     }
 }
 
 void WebMail::dumpIfDebug(int, const QString& tag) {
-    if (settings_.Debug)
+    if (parts_.settings.Debug)
         DumpPage(tag);
 }
 
@@ -215,7 +278,7 @@ QString WebMail::messagePagePath(int acc) const {
     // No name of dots alone: it would name this folder or the one above.
     if (safe.isEmpty() || safe.count(QLatin1Char('.')) == safe.size())
         safe.prepend(QLatin1String("account"));
-    return paths_.file(QStringLiteral("web/") + safe + QStringLiteral("/message.html"));
+    return parts_.paths.file(QStringLiteral("web/") + safe + QStringLiteral("/message.html"));
 }
 
 QString WebMail::fetchMessagePage(int acc, int position) {
@@ -257,8 +320,7 @@ QString WebMail::fetchMessagePage(int acc, int position) {
         s.Status = QStringLiteral("The message page could not be stored");
         return {};
     }
-    s.LoginTime = clock_.now();
-    s.Status.clear();
+    succeeded(acc);
     return path;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace gabblet {
 
@@ -14,6 +15,9 @@ class Clock;
 class ProgressReporter;
 class StatusLog;
 struct Settings;
+namespace web {
+struct WebRow;
+}
 
 // What a web-mail back-end is built from: the tables it fills, the settings
 // (TimeOutWeb, Debug, CAFile, the services' home addresses), the status log
@@ -76,8 +80,11 @@ protected:
     enum class Got { Page, TimedOut, Failed, TooLarge };
     bool validAccount(int acc) const;
     bool refusedAsBusy(int acc);
-    MailStateRec& state(int acc) { return tables_.MailState[size_t(acc)]; }
-    const AccountRec& account(int acc) const { return tables_.Acc[size_t(acc)]; }
+    // The service's listing (limit as in GetMailCity) under the busy rule.
+    qint16 busyListing(int acc, qint16 limit);
+    virtual qint16 listing(int acc, qint16 limit) = 0;
+    MailStateRec& state(int acc) { return parts_.tables.MailState[size_t(acc)]; }
+    const AccountRec& account(int acc) const { return parts_.tables.Acc[size_t(acc)]; }
     // Fetches into text2_.
     Got fetchPage(int acc, const QString& url);
     Got postPage(int acc, const QString& url, const QByteArray& form);
@@ -90,6 +97,22 @@ protected:
     virtual bool loginRefused(const QString& lowPage) const = 0;
     // The address that logs in with the account's name and password.
     virtual QString loginAddress(int acc) const = 0;
+    // WebServer + path + "?" + userField + "=name&passwd=password" + tail.
+    // Name and password are form-encoded: a password holding "&" or "#"
+    // would otherwise cut the address and fail the login.
+    QString formLoginAddress(int acc, const QString& path, const QString& userField,
+                             const QString& tail) const;
+    // The message count of a listing page: the number just after the last
+    // `opener` before `marker` in text2, kept inside the lists; nothing
+    // when the page has no such opener.
+    std::optional<qint16> countBefore(qsizetype marker, QChar opener) const;
+    // Puts a listed row at position k.
+    void storeRow(int acc, int k, const web::WebRow& row);
+    // Requests the deletion page; when the service took it, the deleted
+    // positions are closed up. The failure's reason in Status.
+    bool requestDeletion(int acc, const QString& url, const QList<int>& deleted);
+    // A step went through: Status cleared, the login counted as fresh.
+    void succeeded(int acc);
     // Logs in with the account's name and password (the session cookie).
     bool signIn(int acc);
     // A fetch of a listing step; a failed transfer leaves its reason in
@@ -99,6 +122,17 @@ protected:
     // after, for each) and the positions.
     static QString deleteActions(const QStringList& items, const QString& before,
                                  const QString& after, QList<int>& positions);
+
+    // Shows the progress of the account's step for its lifetime.
+    class ProgressScope {
+    public:
+        ProgressScope(ProgressReporter& p, const QString& name);
+        ~ProgressScope();
+        Q_DISABLE_COPY_MOVE(ProgressScope)
+
+    private:
+        ProgressReporter& p_;
+    };
 
     // Sets the account's Busy for its lifetime and clears it at the end.
     class BusyScope {
@@ -111,13 +145,7 @@ protected:
         MailStateRec& s_;
     };
 
-    MailTables& tables_;
-    const Settings& settings_;
-    StatusLog& log_;
-    ProgressReporter& progress_;
-    const Clock& clock_;
-    ProgramPaths paths_;
-    WebFetch& fetch_;
+    WebMailParts parts_;
     QString type_;
     QString text2_; // the last page fetched: every marker search reads it
     QString dumpPassword_;

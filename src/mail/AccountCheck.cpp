@@ -19,7 +19,9 @@ bool AccountCheck::ChkAcc(int index) {
         return false;
     AccountRec& acc = tables_.Acc[size_t(index)];
     MailStateRec& ms = tables_.MailState[size_t(index)];
-    if (acc.Password.isEmpty() && !acc.StorePassword && acc.Active && !ui_.GetPassword(index, acc))
+    // A local Maildir has no password to ask for.
+    if (acc.Password.isEmpty() && !acc.StorePassword && acc.Active && acc.Type != kOutlook &&
+        !ui_.GetPassword(index, acc))
         acc.Active = false;
     if (!acc.Active) {
         ms.Status = QStringLiteral("Inactive account");

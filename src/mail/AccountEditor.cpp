@@ -10,19 +10,24 @@ const QString kTitle = QStringLiteral("Accounts");
 
 AccountCaptions accountCaptions(const QString& type, int tab) {
     AccountCaptions c;
-    c.type = QStringLiteral("Type: ") + type;
+    c.type = QStringLiteral("Type: ") + accountTypeCaption(type);
     c.host = QStringLiteral("POP3 Host");
     c.server = type == kPOP3;
+    // A local profile sends under its own address, as POP3 does.
+    c.address = type == kPOP3 || type == kOutlook;
     if (type == kPOP3) {
         c.account = QStringLiteral("Account");
     } else if (type == kOutlook) {
-        c.account = tab == 0 ? QStringLiteral("Profile") : QStringLiteral("Logon");
-        if (tab != 0)
-            c.host = QStringLiteral("Profile");
+        c.account = QStringLiteral("Maildir or profile");
+        c.password = false; // a Maildir is opened without one
     } else {
         c.account = tab == 0 ? QStringLiteral("Account") : QStringLiteral("Logon");
     }
     return c;
+}
+
+QString accountTypeCaption(const QString& type) {
+    return type == kOutlook ? QStringLiteral("Local mail") : type;
 }
 
 QString withoutForbiddenNameCharacters(const QString& name) {

@@ -14,12 +14,17 @@ class Prompt;
 // The captions of one tab's controls, which depend on the account type and
 // on whether the tab is the first one.
 struct AccountCaptions {
-    QString type;        // LType
-    QString account;     // LAccount
-    QString host;        // LHost
-    bool server = false; // the host, SMTP and address controls are shown
+    QString type;         // LType
+    QString account;      // LAccount
+    QString host;         // LHost
+    bool server = false;  // the host and SMTP controls are shown
+    bool address = false; // the address control is shown
+    bool password = true; // the password controls are shown
 };
 AccountCaptions accountCaptions(const QString& type, int tab);
+// How the user sees an account type: "Outlook" accounts are local mail
+// profiles, shown as "Local mail"; the others by their stored name.
+QString accountTypeCaption(const QString& type);
 
 // An account name becomes part of file names: these characters are never
 // part of one.

@@ -58,7 +58,8 @@ void writeTab(IniBatch& ini, const AccountTab& tab, int slot) {
     const std::pair<const char*, const QString*> server[] = {
         {"Host", &tab.Host}, {"SMTP", &tab.SMTP}, {"Address", &tab.Address}};
     for (const auto& [key, value] : server) {
-        if (tab.Type == kPOP3)
+        // Local profiles keep an address too: the sender of their mail.
+        if (tab.Type == kPOP3 || (tab.Type == kOutlook && value == &tab.Address))
             put(key, *value);
         else
             ini.remove(slotKey(key, slot));
@@ -248,6 +249,8 @@ void LoadAccounts(MailTables& tables, const Settings& settings) {
         if (rec.Type == QLatin1String("POP3")) {
             rec.Host = ReadIniKey(file, key("Host"), QString());
             rec.SMTP = ReadIniKey(file, key("SMTP"), QString());
+            rec.Address = ReadIniKey(file, key("Address"), QString());
+        } else if (rec.Type == kOutlook) {
             rec.Address = ReadIniKey(file, key("Address"), QString());
         }
         rec.LoggedOn = false;

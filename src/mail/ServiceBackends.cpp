@@ -1,6 +1,7 @@
 #include "ServiceBackends.h"
 
 #include "backends/HotMail.h"
+#include "backends/LocalMail.h"
 #include "backends/MailCity.h"
 #include "backends/POPMail.h"
 
@@ -26,11 +27,15 @@ bool ServiceBackends::getPOP(int slot, qint16 limit, bool closeAfter) {
 }
 
 qint16 ServiceBackends::OutlookCount(int slot) {
+    if (local_)
+        return local_->OutlookCount(slot);
     notSupported(slot);
     return -1;
 }
 
-bool ServiceBackends::OutlookList(int slot, qint16) {
+bool ServiceBackends::OutlookList(int slot, qint16 limit) {
+    if (local_)
+        return local_->OutlookList(slot, limit);
     notSupported(slot);
     return false;
 }

@@ -8,9 +8,10 @@ namespace gabblet {
 class POPMail;
 class MailCity;
 class HotMail;
+class LocalMail;
 
-// The back-ends this program has. POP3 goes to the POP3 client and the two
-// web-mail services to theirs once set; local profiles are not there yet. A
+// The back-ends this program has. POP3 goes to the POP3 client, the two
+// web-mail services and local mail profiles to theirs once set. A
 // call to a back-end that is missing answers with its failure value and a
 // Status saying the account type is not supported yet, so the check reports
 // it like any other failure.
@@ -26,6 +27,8 @@ public:
     qint16 GetMailCity(int slot, qint16 limit) override;
     qint16 GetHotMail(int slot, qint16 limit) override;
 
+    // Local mail profiles; null: not supported.
+    void setLocalMail(LocalMail* local) { local_ = local; }
     // The two web-mail services; either may be null (not supported yet).
     void setWebMail(MailCity* city, HotMail* hot) {
         city_ = city;
@@ -39,6 +42,7 @@ private:
     POPMail& pop_;
     MailCity* city_ = nullptr;
     HotMail* hot_ = nullptr;
+    LocalMail* local_ = nullptr;
 };
 
 } // namespace gabblet

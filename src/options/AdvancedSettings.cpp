@@ -35,6 +35,10 @@ const std::array kAdvanced{
                     "New e-mail also shows as a desktop notification with the sender and "
                     "subject.",
                     &Settings::DesktopNotify},
+    AdvancedSetting{"SendmailCommand", "Mail sender program",
+                    "The program, with its arguments, that sends the mail of Local mail "
+                    "accounts; it reads the message on its standard input.",
+                    &Settings::SendmailCommand},
 };
 
 } // namespace

@@ -55,6 +55,9 @@ constexpr std::array kKeys{
     SettingKey{"HotMailHome", T::Text, "", Shared},
     // New mail is also posted to the desktop's notification service.
     SettingKey{"DesktopNotify", T::Flag, "1", Shared},
+    // Local mail profiles hand their messages to this program (split into
+    // words, no shell), the system's sendmail by default.
+    SettingKey{"SendmailCommand", T::Text, "/usr/sbin/sendmail -t -i", Shared},
 };
 
 } // namespace

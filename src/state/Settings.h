@@ -54,6 +54,9 @@ struct Settings {
     QString HotMailHome;
     // New mail is posted as a desktop notification too.
     bool DesktopNotify = false;
+    // The sendmail-compatible program (with its arguments) that sends the
+    // mail of local profiles; it reads the message on its standard input.
+    QString SendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

@@ -56,6 +56,12 @@ public:
         }
         return true;
     }
+    // Once started, runs a script to its end; standard error.
+    QString script(const QByteArray& commands) {
+        if (waitForReady())
+            process.write(commands);
+        return finish();
+    }
     QString finish() {
         process.waitForFinished(20000);
         err += process.readAllStandardError();
@@ -140,17 +146,15 @@ TEST(Process, TryAMessageReadTheClipboardAndOpenTheHelp) {
     test::TempHome home;
     home.write("gabblet.ini", "version=0.34\r\nport=0\r\ndebug=1\r\n");
     Instance run(home.path());
-    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
-    run.process.write("set SendText Hello there.\n"
-                      "set Speed 180\n"
-                      "click SpeedB\n"
-                      "click Test\n"
-                      "clipboard Please read this aloud.\n"
-                      "trigger ReadClipMenu\n"
-                      "dump Text1\n"
-                      "trigger HelpContents\n"
-                      "quit\n");
-    const QString err = run.finish();
+    const QString err = run.script("set SendText Hello there.\n"
+                                   "set Speed 180\n"
+                                   "click SpeedB\n"
+                                   "click Test\n"
+                                   "clipboard Please read this aloud.\n"
+                                   "trigger ReadClipMenu\n"
+                                   "dump Text1\n"
+                                   "trigger HelpContents\n"
+                                   "quit\n");
     EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
     // The first bundled character speaks the message with the speed tag...
     EXPECT_TRUE(err.contains(R"(host: speak Bramble "\Map=""="Me: "\ \Vol=65535\  \Spd=180\ )"
@@ -176,28 +180,26 @@ TEST(Process, SetUpAnAccountThroughTheAccountsWindow) {
     test::TempHome home;
     home.write("gabblet.ini", "version=0.34\r\nport=0\r\ndebug=1\r\n");
     Instance run(home.path());
-    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
-    run.process.write("trigger AccountsSetup\n"
-                      "set TypeList HotMail\n"
-                      "click AddAccount\n"
-                      "set TypeList POP3\n"
-                      "click AddAccount\n"
-                      "set TName Home\n"
-                      "set THost 127.0.0.1:1\n"
-                      "set TPassword hunter2\n"
-                      "check OStorePass 1\n"
-                      "dump TPassword\n"
-                      "dump LAccount\n"
-                      "click CheckIt\n" // refused: the web account has no name yet
-                      "set SSTab1 0\n"
-                      "set TName Web\n"
-                      "set SSTab1 1\n"
-                      "click CheckIt\n"
-                      "dump LInboxSize\n"
-                      "click OK\n"
-                      "dump SSTab1\n"
-                      "quit\n");
-    const QString err = run.finish();
+    const QString err = run.script("trigger AccountsSetup\n"
+                                   "set TypeList HotMail\n"
+                                   "click AddAccount\n"
+                                   "set TypeList POP3\n"
+                                   "click AddAccount\n"
+                                   "set TName Home\n"
+                                   "set THost 127.0.0.1:1\n"
+                                   "set TPassword hunter2\n"
+                                   "check OStorePass 1\n"
+                                   "dump TPassword\n"
+                                   "dump LAccount\n"
+                                   "click CheckIt\n" // refused: the web account has no name yet
+                                   "set SSTab1 0\n"
+                                   "set TName Web\n"
+                                   "set SSTab1 1\n"
+                                   "click CheckIt\n"
+                                   "dump LInboxSize\n"
+                                   "click OK\n"
+                                   "dump SSTab1\n"
+                                   "quit\n");
     const QString out = QString::fromUtf8(run.out);
     EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
     EXPECT_TRUE(out.contains("dump TPassword: (hidden)\n")) << out.toStdString();
@@ -250,9 +252,7 @@ TEST(Process, ExitWithoutSavingLeavesEveryFileAsItWas) {
     QDir(home.path()).mkdir("Outbox");
     const auto before = contents(home.path());
     Instance run(home.path());
-    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
-    run.process.write("check Quiet 0\nset SendText not kept\ntrigger ExitNoSave\n");
-    const QString err = run.finish();
+    const QString err = run.script("check Quiet 0\nset SendText not kept\ntrigger ExitNoSave\n");
     EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
     const auto after = contents(home.path());
@@ -296,13 +296,11 @@ TEST(Process, MeIsTheAliasOfThisMachineForAUserWithoutAName) {
     home.write("rec.txt", "");
     home.write("alias.lst", "Desk," + machine.toLatin1() + "\r\nOther,10.255.255.254\r\n");
     Instance run(home.path(), {}, wrapper);
-    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
-    run.process.write("set Combo3 [None]\n"
-                      "set SendText {{$Me}} is here\n"
-                      "click Test\n"
-                      "dump Text1\n"
-                      "quit\n");
-    run.finish();
+    run.script("set Combo3 [None]\n"
+               "set SendText {{$Me}} is here\n"
+               "click Test\n"
+               "dump Text1\n"
+               "quit\n");
     EXPECT_TRUE(run.out.contains("dump Text1: Desk is here"))
         << run.out.toStdString() << run.err.toStdString();
 }
@@ -311,15 +309,13 @@ TEST(Process, EditTheAnnouncementsAndTheFileIsWritten) {
     test::TempHome home;
     home.write("gabblet.ini", "version=0.34\r\nport=0\r\n");
     Instance run(home.path());
-    ASSERT_TRUE(run.waitForReady()) << run.err.toStdString();
-    run.process.write("trigger DoAnn\n"
-                      "click AddAnn\n"
-                      "set SummaryText New mail in {{$EmailAccountName}}\n"
-                      "set DetailText From {{$EmailFrom}}\n"
-                      "dump AnnNo\n"
-                      "click AnnDone\n"
-                      "quit\n");
-    const QString err = run.finish();
+    const QString err = run.script("trigger DoAnn\n"
+                                   "click AddAnn\n"
+                                   "set SummaryText New mail in {{$EmailAccountName}}\n"
+                                   "set DetailText From {{$EmailFrom}}\n"
+                                   "dump AnnNo\n"
+                                   "click AnnDone\n"
+                                   "quit\n");
     const QString out = run.out;
     EXPECT_EQ(run.process.exitCode(), 0) << err.toStdString();
     EXPECT_TRUE(out.contains("dump AnnNo: 2\n")) << out.toStdString();

@@ -359,3 +359,28 @@ TEST_F(StartupTest, AnnouncementTemplatesLoadAtStartUp) {
     EXPECT_FALSE(again->splash()->isVisible());
     again->DoExit();
 }
+
+TEST_F(StartupTest, WaitingEmailIsListedOnTheOutboxTabAndTheExitAsksAboutIt) {
+    settings("type0=POP3\r\nname0=Home\r\nactive0=1\r\n");
+    QDir(home.path()).mkdir("Outbox");
+    home.write("Outbox/Home.000", "1/2/26\r\nbob@x.test\r\n\r\nHi\r\nBody\r\n");
+    home.write("Outbox/Gone.000", "1/2/26\r\nann@x.test\r\n\r\nOld\r\n\r\n");
+    auto c = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(c->window().command("MSendEmail")->isEnabled());
+    QWidget* tree = c->window().findChild<QWidget*>("TreeView2");
+    ASSERT_NE(tree, nullptr);
+    QString nodes;
+    QMetaObject::invokeMethod(tree, "dumpNodes", Q_RETURN_ARG(QString, nodes));
+    EXPECT_EQ(nodes, "[ ] a Home( 1)\n  [ ] a 0 bob@x.test  1/2/26  Hi\n[ ] ? (no account)( 1)\n"
+                     "  [ ] ? 0 Gone.000  ann@x.test  1/2/26  Old");
+    prompt.answers = {PromptAnswer::No};
+    c->DoExit();
+    EXPECT_FALSE(c->ended());
+    ASSERT_FALSE(prompt.shown.isEmpty());
+    EXPECT_EQ(prompt.shown.last().text, "Your Outbox is not empty. Are you sure you wish to exit?");
+    EXPECT_EQ(prompt.shown.last().title, "Exit Gabblet");
+    c->DoExit(); // default answer: Yes
+    EXPECT_TRUE(c->ended());
+    EXPECT_TRUE(QFileInfo::exists(home.file("Outbox/Home.000")));
+}

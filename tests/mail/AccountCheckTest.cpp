@@ -93,6 +93,13 @@ TEST_F(AccountCheckTest, APasswordNotStoredIsAskedForAndCancelLeavesTheAccountIn
     EXPECT_FALSE(check.ChkAcc(0)); // not asked again: inactive now
     EXPECT_EQ(ui.asked, 2);
     EXPECT_EQ(backends.calls.size(), 2);
+
+    // A local Maildir profile has no password to ask for.
+    tables.Acc[3].StorePassword = false;
+    tables.Acc[3].Password.clear();
+    backends.answers[3] = {0, ""};
+    EXPECT_TRUE(check.ChkAcc(3));
+    EXPECT_EQ(ui.asked, 2);
 }
 
 // A back-end refuses while another operation waits, and the POP3 one

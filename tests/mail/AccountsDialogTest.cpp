@@ -112,6 +112,31 @@ TEST_F(AccountsDialogTest, AddRemoveAndSaveWithOK) {
     EXPECT_EQ(tables.Acc[1].Type, "MailCity");
 }
 
+TEST_F(AccountsDialogTest, ALocalMailAccountIsShownByItsCaptionAndSavedByItsType) {
+    open();
+    control<QComboBox>("TypeList")->setCurrentText("Local mail");
+    click("AddAccount");
+    ASSERT_EQ(tabs()->count(), 3);
+    EXPECT_EQ(tabs()->tabText(2), "Local mail");
+    EXPECT_EQ(on<QLabel>("LType")->text(), "Type: Local mail");
+    EXPECT_EQ(on<QLabel>("LAccount")->text(), "Maildir or profile");
+    EXPECT_FALSE(on<QLineEdit>("THost")->isVisible());
+    EXPECT_FALSE(on<QLineEdit>("TSMTP")->isVisible());
+    ASSERT_TRUE(on<QLineEdit>("TAddress")->isVisible());
+    EXPECT_FALSE(on<QLineEdit>("TPassword")->isVisible());
+    EXPECT_FALSE(on<QCheckBox>("OStorePass")->isVisible());
+    on<QLineEdit>("TName")->setText("Local");
+    on<QLineEdit>("TAccount")->setText("~/Maildir");
+    on<QLineEdit>("TAddress")->setText("anna@example.org");
+    click("OK");
+    EXPECT_EQ(key("type2"), "Outlook");
+    EXPECT_EQ(key("account2"), "~/Maildir");
+    EXPECT_EQ(key("address2"), "anna@example.org");
+    EXPECT_EQ(key("host2"), "(none)");
+    EXPECT_EQ(tables.Acc[2].Type, "Outlook");
+    EXPECT_EQ(tables.Acc[2].Address, "anna@example.org");
+}
+
 TEST_F(AccountsDialogTest, CancelSavesNothingAndTheCheckTimerRunsAgainOnlyAfterClosing) {
     pause.pause(); // something else holds the timer too
     open();

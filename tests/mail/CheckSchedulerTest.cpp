@@ -1,27 +1,14 @@
 #include "mail/CheckScheduler.h"
-#include "mail/AccountCheck.h"
-#include "mail/IdentifierTracker.h"
-#include "platform/ProgramPaths.h"
+#include "MailCheckFixture.h"
 #include "platform/StatusLog.h"
-#include "platform/TimerPause.h"
-#include "state/Settings.h"
 #include "state/SpeechState.h"
-#include "support/MailFakes.h"
-#include "support/ScriptedPrompt.h"
-#include "support/SpeechFakes.h"
-#include "support/TempHome.h"
-
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace gabblet;
 
-class CheckSchedulerTest : public ::testing::Test {
+class CheckSchedulerTest : public test::MailCheckFixture {
 protected:
     CheckSchedulerTest() {
         settings.CheckEmail = true;
-        settings.MaxToGet = -1;
         settings.DesktopNotify = true;
         settings.EmailAnnWave = true;
         settings.WaveFilename = home.path() + "/new.wav";
@@ -38,19 +25,6 @@ protected:
             }
         };
     }
-    int addAccount(const QString& name, qint16 chkFrq, const QString& type = "POP3") {
-        const int slot = tables.AccCount++;
-        AccountRec& a = tables.Acc[size_t(slot)];
-        a.Type = type;
-        a.Name = name;
-        a.Active = true;
-        a.StorePassword = true;
-        a.Password = "pw";
-        a.ChkFrq = chkFrq;
-        state(slot).Countdown = chkFrq;
-        return slot;
-    }
-    MailStateRec& state(int slot) { return tables.MailState[size_t(slot)]; }
     // An account already counted and listed with `count` messages.
     void known(int slot, qint16 count) {
         state(slot).MsgCount = count;
@@ -61,23 +35,10 @@ protected:
         return int(backends.calls.filter(QString("ChkPOP %1").arg(slot)).size());
     }
 
-    test::TempHome home;
-    ProgramPaths paths{home.path()};
-    MailTables tables;
-    Settings settings;
     SpeechState speech;
-    test::FakeMailBackends backends{tables};
-    IdentifierTracker ids{tables, paths};
-    test::ScriptedCheckUi ui;
-    test::ScriptedPrompt prompt;
-    AccountCheck check{tables, backends, ids, ui, prompt};
     test::FakeDialUp dialUp;
     test::FakeSoundPlayer sound;
-    test::RecordingAnnouncer announcer;
-    test::RecordingCheckView view;
     StatusLog status;
-    QTimer timer;
-    TimerPause pause{timer};
     test::RecordingNotifier notifier;
     int nextRandom = 0;
     CheckScheduler scheduler{CheckServices{tables, settings, speech, check, backends, ids, dialUp,

@@ -1,18 +1,7 @@
 #include "mail/InboxActions.h"
-#include "mail/AccountCheck.h"
-#include "mail/IdentifierTracker.h"
+#include "MailCheckFixture.h"
 #include "mail/InboxModel.h"
 #include "mail/MailCaches.h"
-#include "platform/ProgramPaths.h"
-#include "platform/TimerPause.h"
-#include "state/Settings.h"
-#include "support/MailFakes.h"
-#include "support/ScriptedPrompt.h"
-#include "support/TempHome.h"
-
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace gabblet;
 
@@ -34,21 +23,15 @@ public:
 };
 } // namespace
 
-class InboxActionsTest : public ::testing::Test {
+class InboxActionsTest : public test::MailCheckFixture {
 protected:
     InboxActionsTest() {
-        settings.MaxToGet = -1;
-        for (const char* name : {"Home", "Work"}) {
-            AccountRec& a = tables.Acc[size_t(tables.AccCount++)];
-            a.Type = "POP3";
-            a.Name = name;
-            a.Active = a.StorePassword = true;
-            a.Password = "pw";
-        }
+        addAccount("Home");
+        addAccount("Work");
         backends.before = [this](int slot) {
             if (!backends.calls.last().startsWith("getPOP"))
                 return;
-            MailStateRec& ms = tables.MailState[size_t(slot)];
+            MailStateRec& ms = state(slot);
             ms.MsgCount = backends.answers.value(slot).count;
             for (int p = 0; p < ms.MsgCount; ++p) {
                 ms.MsgID.set(p, QString("id%1").arg(p));
@@ -57,25 +40,11 @@ protected:
         };
         timer.start(60000);
     }
-    MailStateRec& ms(int slot) { return tables.MailState[size_t(slot)]; }
 
-    test::TempHome home;
-    ProgramPaths paths{home.path()};
-    MailTables tables;
-    Settings settings;
-    test::FakeMailBackends backends{tables};
-    IdentifierTracker ids{tables, paths};
-    test::ScriptedCheckUi ui;
-    test::ScriptedPrompt prompt;
-    AccountCheck check{tables, backends, ids, ui, prompt};
     MailCaches caches{tables, paths};
     InboxModel model{tables, settings, {}};
-    test::RecordingAnnouncer announcer;
-    test::RecordingCheckView view;
     RecordingReader reader;
     RecordingDeleter deleter;
-    QTimer timer;
-    TimerPause pause{timer};
     bool commandsEnabled = true;
     int timerRunningDuringWork = -1;
     InboxActions actions{InboxServices{tables, settings, check, backends, ids, caches, model,
@@ -109,8 +78,8 @@ TEST_F(InboxActionsTest, AccountWithHeadersIsCheckedAndNewMailListedAndAnnounced
     backends.answers[0] = {5, ""};
     actions.nodeClicked("a", false);
     EXPECT_EQ(backends.calls, QStringList({"getPOP 0", "ChkPOP 0", "getPOP 0"}));
-    EXPECT_EQ(ms(0).NewCount, 2);
-    EXPECT_TRUE(ms(0).IsNew.at(4));
+    EXPECT_EQ(state(0).NewCount, 2);
+    EXPECT_TRUE(state(0).IsNew.at(4));
     EXPECT_EQ(announcer.said, QStringList({"summary 0 t0", "details 0 t0"}));
     actions.nodeClicked("a4", false);
     actions.nodeClicked("z9999999", false); // not a node
@@ -143,7 +112,7 @@ TEST_F(InboxActionsTest, GetBodyNeedsHeadersAndSeparateWindows) {
 TEST_F(InboxActionsTest, DeleteRefusesWholeAccountsButDeletesCheckedMessages) {
     backends.answers[0] = {4, ""};
     actions.nodeClicked("a", true);
-    ms(0).MsgID.set(2, "../gone");
+    state(0).MsgID.set(2, "../gone");
     ASSERT_TRUE(caches.writeBody(0, 2, "body"));
     model.FillTree();
     model.setChecked("a", true);

@@ -3,39 +3,21 @@
 // (dbus-run-session), with a real POP3 mailbox (Dovecot).
 #include "mail/Passwords.h"
 #include "platform/Wait.h"
+#include "support/FakeNotifications.h"
 #include "support/MailServer.h"
 #include "support/PeerProcess.h"
 #include "support/TestPorts.h"
 
 #include <QDBusConnection>
-#include <QVariantMap>
 
 #include <gtest/gtest.h>
 
 using namespace gabblet;
 
-namespace {
-
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QStringList received;
-
-public Q_SLOTS:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int) {
-        received << summary + " | " + body;
-        return uint(received.size());
-    }
-};
-
-} // namespace
-
 TEST(NotifyWithDovecot, NewMailReachesTheNotificationService) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.isConnected()) << "run under dbus-run-session";
-    FakeNotifications fake;
+    test::FakeNotifications fake;
     ASSERT_TRUE(bus.registerObject("/org/freedesktop/Notifications", &fake,
                                    QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(bus.registerService("org.freedesktop.Notifications"));
@@ -63,10 +45,8 @@ TEST(NotifyWithDovecot, NewMailReachesTheNotificationService) {
     // The service answers from this process's event loop.
     waitUntil([&] { return !fake.received.isEmpty(); }, 5000);
     ASSERT_EQ(fake.received.size(), 1) << gabblet.dump("Acks").toStdString();
-    EXPECT_TRUE(fake.received.first().startsWith("New e-mail in Home | "));
+    EXPECT_TRUE(fake.received.first().startsWith("Gabblet | New e-mail in Home | "));
     EXPECT_TRUE(fake.received.first().contains("Lunch?")) << fake.received.first().toStdString();
     EXPECT_TRUE(fake.received.first().contains("bob@example.org"));
     bus.unregisterService("org.freedesktop.Notifications");
 }
-
-#include "NotifyProcessTest.moc"

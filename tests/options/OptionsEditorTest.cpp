@@ -99,7 +99,8 @@ TEST_F(OptionsFixture, OKWritesEveryKeyInOrderToItsFileAndApplies) {
               "cacheacc=1\r\ncacheemail=0\r\nbindaddress=127.0.0.2\r\n");
     EXPECT_EQ(sharedFile(),
               "charpath=agents/\r\nofficepath=\r\nupdatecommand=update/run.sh\r\ncafile=\r\n"
-              "mailcityhome=\r\nhotmailhome=\r\ndesktopnotify=0\r\n");
+              "mailcityhome=\r\nhotmailhome=\r\ndesktopnotify=0\r\n"
+              "sendmailcommand=/usr/sbin/sendmail -t -i\r\n");
     EXPECT_EQ(s.MyName, "Anna Bee");
     EXPECT_EQ(s.CharPath, home.file("agents/"));
     EXPECT_EQ(s.DefaultChar, "Merlin");

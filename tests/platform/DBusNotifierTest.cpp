@@ -1,40 +1,21 @@
 #include "platform/desktop/DBusNotifier.h"
 #include "platform/Wait.h"
+#include "support/FakeNotifications.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QSignalSpy>
-#include <QVariantMap>
 
 #include <gtest/gtest.h>
 
 using namespace gabblet;
 
-namespace {
-
-// A notification service of our own on the test's private session bus.
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QStringList received;
-
-public Q_SLOTS:
-    uint Notify(const QString& app, uint, const QString&, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap&, int) {
-        received << app + " | " + summary + " | " + body + " | " + actions.join(',');
-        return uint(received.size() + 40);
-    }
-};
-
-} // namespace
-
 TEST(DBusNotifier, PostsToTheServiceAndAClickComesBack) {
     QDBusConnection service =
         QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("service"));
     ASSERT_TRUE(service.isConnected()) << "run under dbus-run-session";
-    FakeNotifications fake;
+    test::FakeNotifications fake;
     ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
                                        QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
@@ -72,5 +53,3 @@ TEST(DBusNotifierNoBus, NothingHappensAndItIsLoggedOnce) {
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(logged.size(), 1);
 }
-
-#include "DBusNotifierTest.moc"

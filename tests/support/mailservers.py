@@ -303,6 +303,28 @@ def deliver_message(maildir, sender, to, subject, body):
     return deliver(maildir, build_message(sender, to, subject, body))
 
 
+def deliver_with_lda(root, user, maildir, data):
+    """Hands one message to Dovecot's own delivery agent, dovecot-lda, for
+    `user` of the private Dovecot running under `root` (its userdb answers
+    the agent), as a mail system delivers into a Maildir. Returns the path
+    of the file it made in maildir/new."""
+    lda = shutil.which("dovecot-lda") or "/usr/lib/dovecot/dovecot-lda"
+    if not os.access(lda, os.X_OK):
+        raise SetupError("dovecot-lda is not installed (Debian: dovecot-core)")
+    new = os.path.join(os.path.abspath(maildir), "new")
+    before = set(os.listdir(new)) if os.path.isdir(new) else set()
+    done = subprocess.run([lda, "-c", os.path.join(root, "dovecot.conf"), "-d", user],
+                          input=data, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=30)
+    if done.returncode != 0:
+        raise SetupError("dovecot-lda failed (exit %d): %s" %
+                         (done.returncode, done.stderr.decode(errors="replace").strip()))
+    made = sorted(set(os.listdir(new)) - before)
+    if len(made) != 1:
+        raise SetupError("dovecot-lda left %d new files in %s" % (len(made), new))
+    return os.path.join(new, made[0])
+
+
 def cmd_deliver(args):
     if args.file:
         if args.file == "-":
@@ -316,7 +338,10 @@ def cmd_deliver(args):
                                   args.subject.replace("{n}", str(i)),
                                   args.body.replace("{n}", str(i)))
                     for i in range(1, args.count + 1)]
-    paths = [deliver(args.maildir, m) for m in messages]
+    if args.lda_root:
+        paths = [deliver_with_lda(args.lda_root, args.user, args.maildir, m) for m in messages]
+    else:
+        paths = [deliver(args.maildir, m) for m in messages]
     info = {"path": paths[-1]}
     if args.count > 1:
         info["paths"] = paths
@@ -965,11 +990,16 @@ def parse_args(argv):
     p.add_argument("--body", default="Body of test message {n}.\n")
     p.add_argument("--count", type=int, default=1, help="deliver N messages; {n} in "
                    "subject and body becomes 1..N")
+    p.add_argument("--lda-root", help="deliver through dovecot-lda of the pop3 server "
+                   "running under this root (needs --user)")
+    p.add_argument("--user", help="the pop3 server's user, for --lda-root")
     args = parser.parse_args(argv)
     if getattr(args, "ssl", "none") != "none" and not (args.cert and args.key):
         parser.error("--ssl %s needs --cert and --key" % args.ssl)
     if args.command == "deliver" and args.count < 1:
         parser.error("--count must be at least 1")
+    if args.command == "deliver" and args.lda_root and not args.user:
+        parser.error("--lda-root needs --user")
     return args
 
 

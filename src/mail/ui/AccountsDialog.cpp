@@ -91,7 +91,9 @@ AccountsDialog::AccountsDialog(AccountEditor& editor, AccountCheck& check, Timer
     auto* commands = named<QGroupBox>(this, "Frame1");
     commands->setTitle(QStringLiteral("Commands"));
     TypeList_ = named<QComboBox>(commands, "TypeList");
-    TypeList_->addItems(kAccountTypes);
+    // Shown by caption, kept by the stored type name.
+    for (const QString& type : kAccountTypes)
+        TypeList_->addItem(accountTypeCaption(type), type);
     TypeList_->setCurrentIndex(0);
     auto button = [commands](const char* name, const QString& caption) {
         auto* b = named<QPushButton>(commands, name);
@@ -171,7 +173,8 @@ void AccountsDialog::addPage(qsizetype index) {
     line(label(w, "LName", QStringLiteral("Name"), p.TName), p.TName);
     line(label(w, "LDescription", QStringLiteral("Description"), p.TDescription), p.TDescription);
     line(p.LAccount, p.TAccount);
-    line(label(w, "LPassword", QStringLiteral("Password"), p.TPassword), p.TPassword);
+    QLabel* passwordLabel = label(w, "LPassword", QStringLiteral("Password"), p.TPassword);
+    line(passwordLabel, p.TPassword);
     line(p.LHost, p.THost);
     line(p.LSMTP, p.TSMTP);
     line(p.LAddress, p.TAddress);
@@ -204,9 +207,14 @@ void AccountsDialog::addPage(qsizetype index) {
     p.LAccount->setText(captions.account);
     p.LHost->setText(captions.host);
     for (QWidget* server : {static_cast<QWidget*>(p.LHost), static_cast<QWidget*>(p.THost),
-                            static_cast<QWidget*>(p.LSMTP), static_cast<QWidget*>(p.TSMTP),
-                            static_cast<QWidget*>(p.LAddress), static_cast<QWidget*>(p.TAddress)})
+                            static_cast<QWidget*>(p.LSMTP), static_cast<QWidget*>(p.TSMTP)})
         server->setVisible(captions.server);
+    p.LAddress->setVisible(captions.address);
+    p.TAddress->setVisible(captions.address);
+    for (QWidget* password :
+         {static_cast<QWidget*>(passwordLabel), static_cast<QWidget*>(p.TPassword),
+          static_cast<QWidget*>(p.OStorePass)})
+        password->setVisible(captions.password);
     p.TName->setText(tab.Name);
     p.TDescription->setText(tab.Description);
     p.TAccount->setText(tab.Account);
@@ -221,11 +229,12 @@ void AccountsDialog::addPage(qsizetype index) {
     p.ORASActive->setChecked(tab.RASActive);
     p.LInboxSize->setText(editor_.inboxState(index));
 
-    SSTab1_->addTab(w, tabCaption(tab.Name.isEmpty() ? tab.Type : tab.Name));
+    const QString shown = accountTypeCaption(tab.Type);
+    SSTab1_->addTab(w, tabCaption(tab.Name.isEmpty() ? shown : tab.Name));
     // The name becomes part of file names: the characters no file name may
     // hold are swallowed, typed or pasted. The tab carries the name.
     QLineEdit* name = p.TName;
-    connect(name, &QLineEdit::textChanged, this, [this, name, w, type = tab.Type](QString text) {
+    connect(name, &QLineEdit::textChanged, this, [this, name, w, type = shown](QString text) {
         const QString clean = withoutForbiddenNameCharacters(text);
         if (clean != text) {
             const int cursor = name->cursorPosition() - int(text.size() - clean.size());
@@ -290,7 +299,7 @@ void AccountsDialog::updateButtons() {
 
 void AccountsDialog::AddAccount_Click() {
     collect();
-    if (!editor_.add(TypeList_->currentText()))
+    if (!editor_.add(TypeList_->currentData().toString()))
         return;
     const qsizetype index = editor_.count() - 1;
     addPage(index);

@@ -168,10 +168,16 @@ QWidget* ComposerFrame::buildMessageFrame() {
     connect(ParallelButton_, &QPushButton::clicked, this, &ComposerFrame::parallelClicked);
     connect(TestButton_, &QPushButton::clicked, this, &ComposerFrame::testClicked);
     connect(ScanButton_, &QPushButton::clicked, this, &ComposerFrame::scanClicked);
+    // Every letter of "Email" already opens a menu or presses a button here.
+    EmailButton_ = named(new QPushButton(QStringLiteral("Email (&W)")), "EmailGabblet");
+    EmailButton_->setToolTip(
+        QStringLiteral("Wrap the message in an e-mail, to be spoken where it is read"));
+    connect(EmailButton_, &QPushButton::clicked, this, &ComposerFrame::emailClicked);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    for (QPushButton* b : {SendButton_, SequenceButton_, ParallelButton_, TestButton_, ScanButton_})
+    for (QPushButton* b :
+         {SendButton_, SequenceButton_, ParallelButton_, TestButton_, ScanButton_, EmailButton_})
         bottom->addWidget(b);
     auto* layout = new QVBoxLayout(Frame7_);
     layout->addLayout(grid);

@@ -100,6 +100,8 @@ Q_SIGNALS:
     void parallelClicked();
     void testClicked();
     void scanClicked();
+    // "Email": the message should travel inside an e-mail.
+    void emailClicked();
     void readClipboardClicked();
     void stopClicked();
     void characterChosen(const QString& name);
@@ -148,6 +150,7 @@ private:
     QPushButton* ParallelButton_ = nullptr;
     QPushButton* TestButton_ = nullptr;
     QPushButton* ScanButton_ = nullptr;
+    QPushButton* EmailButton_ = nullptr;
     QPushButton* ReadClip_ = nullptr;
     QPushButton* StopButton_ = nullptr;
     QPlainTextEdit* MesRec_[2] = {nullptr, nullptr};
