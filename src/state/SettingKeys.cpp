@@ -55,6 +55,10 @@ constexpr std::array kKeys{
     SettingKey{"HotMailHome", T::Text, "", Shared},
     // New mail is also posted to the desktop's notification service.
     SettingKey{"DesktopNotify", T::Flag, "1", Shared},
+    // Who may make the user's character speak, and how much.
+    SettingKey{"AcceptFrom", T::Text, "all"},
+    SettingKey{"MaxPerMinute", T::Number32, "0"},
+    SettingKey{"MaxSpoken", T::Number32, "0"},
 };
 
 } // namespace
