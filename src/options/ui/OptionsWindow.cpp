@@ -215,6 +215,13 @@ QWidget* OptionsWindow::buildAdvancedPage() {
             auto* box = checkBox(setting.key, caption);
             grid->addWidget(box, row, 0, 1, 3);
             advanced_.insert(key, box);
+        } else if (setting.check == AdvancedSetting::Check::Choice) {
+            auto* list = new QComboBox;
+            list->setObjectName(key);
+            list->addItems(advancedChoices(setting));
+            grid->addWidget(label(caption, list), row, 0);
+            grid->addWidget(list, row, 1, Qt::AlignLeft);
+            advanced_.insert(key, list);
         } else {
             auto* edit = lineEdit(setting.key);
             edit->setMinimumWidth(320);
@@ -306,6 +313,8 @@ void OptionsWindow::collect() {
     for (auto it = advanced_.cbegin(); it != advanced_.cend(); ++it) {
         if (auto* box = qobject_cast<QCheckBox*>(it.value()))
             v.advanced[it.key()] = box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        else if (auto* list = qobject_cast<QComboBox*>(it.value()))
+            v.advanced[it.key()] = list->currentText();
         else
             v.advanced[it.key()] = static_cast<QLineEdit*>(it.value())->text();
     }
@@ -339,6 +348,8 @@ void OptionsWindow::refresh() {
         const QString value = v.advanced.value(it.key());
         if (auto* box = qobject_cast<QCheckBox*>(it.value()))
             box->setChecked(value == QLatin1String("1"));
+        else if (auto* list = qobject_cast<QComboBox*>(it.value()))
+            list->setCurrentText(value);
         else
             static_cast<QLineEdit*>(it.value())->setText(value);
     }
