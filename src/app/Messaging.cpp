@@ -118,6 +118,8 @@ void Messaging::historyMenu(int box, int caret, const QPoint& at) {
         menu->insertAction(first, unblock);
         menu->insertSeparator(first);
     }
+    // Chosen from a script the menu would stay open: it closes either way.
+    connect(menu, &QMenu::triggered, menu, &QMenu::close);
     menu->popup(at);
 }
 

@@ -3,11 +3,13 @@
 #include "platform/Wait.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
@@ -212,6 +214,16 @@ void ScriptDriver::run(const QString& line) {
             m->popup(argument.isEmpty() ? QCursor::pos()
                                         : QPoint(argument.section(QLatin1Char(','), 0, 0).toInt(),
                                                  argument.section(QLatin1Char(','), 1, 1).toInt()));
+    } else if (command == QLatin1String("rightclick")) {
+        // A control's own menu, asked for at X,Y inside it (default 5,5).
+        const QPoint at = argument.isEmpty()
+                              ? QPoint(5, 5)
+                              : QPoint(argument.section(QLatin1Char(','), 0, 0).toInt(),
+                                       argument.section(QLatin1Char(','), 1, 1).toInt());
+        auto* area = qobject_cast<QAbstractScrollArea*>(w);
+        QWidget* target = area ? area->viewport() : w;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QCoreApplication::sendEvent(target, &event);
     } else if (command == QLatin1String("check") && hasNodeKeys(w)) {
         // check TreeView1 a3 1
         QMetaObject::invokeMethod(

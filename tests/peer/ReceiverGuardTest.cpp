@@ -1,14 +1,17 @@
 // The receiver with the guard in place: refusals, the per-minute limit, the
-// senders taking turns and the longest spoken text.
+// senders taking turns and the longest spoken text; blocked aliases shown.
 #include "peer/AliasTable.h"
 #include "peer/BlockList.h"
 #include "peer/History.h"
 #include "peer/Receiver.h"
+#include "peer/ui/AliasWindow.h"
 #include "platform/Wait.h"
 #include "speech/Speaker.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SpeechFakes.h"
 #include "support/TempHome.h"
 
+#include <QListWidget>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
@@ -142,4 +145,26 @@ TEST_F(ReceiverGuardTest, ALongTextIsSpokenCutAndRecordedWhole) {
     EXPECT_EQ(spoken(), QStringList{"Hello ..."});
     EXPECT_TRUE(received.text().contains(text + "\\\\h\r\n"));
     EXPECT_EQ(host.visibleRequests().last(), "hide Merlin");
+}
+
+// A blocked alias is greyed and says so; a group is blocked once every
+// member is.
+TEST(AliasWindowBlocked, BlockedAliasesAreGreyedAndMarked) {
+    test::TempHome home;
+    test::ScriptedPrompt prompt;
+    AliasTable table;
+    table.AddAlias("bob", "10.0.0.1");
+    table.AddAlias("gang", "10.0.0.2;10.0.0.3");
+    table.AddAlias("pair", "10.0.0.1, 10.0.0.4");
+    BlockList blocked;
+    blocked.block(table.memberAddresses("gang"));
+    blocked.block({"10.0.0.1"});
+    AliasWindow win(table, prompt, home.file("alias.lst"), nullptr, &blocked);
+    win.refresh();
+    auto* list = win.findChild<QListWidget*>("Alias");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), table.listLine(0) + "  (blocked)");
+    EXPECT_EQ(list->item(1)->text(), table.listLine(1) + "  (blocked)");
+    EXPECT_EQ(list->item(2)->text(), table.listLine(2)); // 10.0.0.4 still gets through
+    EXPECT_NE(list->item(0)->foreground().color(), list->item(2)->foreground().color());
 }
