@@ -27,6 +27,9 @@ QLabel* label(const QString& caption, QWidget* buddy) {
 }
 
 // A line under a control that says what it is for, in a quieter colour.
+// About the width the Advanced page gives its explanations.
+constexpr int kNoteWidth = 520;
+
 QLabel* note(const QString& text) {
     auto* l = new QLabel(text);
     l->setWordWrap(true);
@@ -224,9 +227,16 @@ QWidget* OptionsWindow::buildAdvancedPage() {
             advanced_.insert(key, list);
         } else {
             auto* edit = lineEdit(setting.key);
-            edit->setMinimumWidth(320);
+            const bool number = !std::holds_alternative<QString Settings::*>(setting.field);
+            if (number)
+                edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
+            else
+                edit->setMinimumWidth(320);
             grid->addWidget(label(caption, edit), row, 0);
-            grid->addWidget(edit, row, 1, 1, setting.browseTitle ? 1 : 2);
+            if (number)
+                grid->addWidget(edit, row, 1, Qt::AlignLeft);
+            else
+                grid->addWidget(edit, row, 1, 1, setting.browseTitle ? 1 : 2);
             if (setting.browseTitle) {
                 auto* browse =
                     button(("Browse" + std::string(setting.key)).c_str(), QStringLiteral("Browse"));
@@ -236,8 +246,12 @@ QWidget* OptionsWindow::buildAdvancedPage() {
             }
             advanced_.insert(key, edit);
         }
-        grid->addWidget(note(QLatin1String(setting.explanation)), row + 1, 1, 1, 2);
-        grid->setRowMinimumHeight(row + 2, 10);
+        // A wrapped label in a grid is given one line's height when the page
+        // is short of room; each keeps the lines it needs at the usual width.
+        QLabel* explanation = note(QLatin1String(setting.explanation));
+        explanation->setMinimumHeight(explanation->heightForWidth(kNoteWidth));
+        grid->addWidget(explanation, row + 1, 1, 1, 2);
+        grid->setRowMinimumHeight(row + 2, 6);
         row += 3;
     }
     grid->setColumnStretch(1, 1);
