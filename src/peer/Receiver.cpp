@@ -145,11 +145,11 @@ Receiver::Datagram Receiver::takeNext() {
 }
 
 void Receiver::writeLines() {
+    // One append for the whole pass: a flood from thousands of forged
+    // addresses is one update of the box, not thousands.
     const QStringList lines = guard_.takeLines(now());
-    if (guarding_.status) {
-        for (const QString& line : lines)
-            guarding_.status->AddStatus(line);
-    }
+    if (guarding_.status && !lines.isEmpty())
+        guarding_.status->AddStatus(lines.join(QString()));
     const qint64 due = guard_.nextDue();
     if (due < 0)
         countTimer_.stop();
