@@ -1,5 +1,7 @@
 // Random datagrams through the receiver with the recording host: no crash,
-// no hang, and a message always leaves one whole record in the history.
+// no hang, and a message always leaves one whole record in the history;
+// with a longest spoken text set, what is spoken is never longer than that
+// plus " ..." and the hide code.
 #include "peer/AliasTable.h"
 #include "peer/History.h"
 #include "peer/Receiver.h"
@@ -58,7 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray payload(reinterpret_cast<const char*>(data), qsizetype(size));
     w.settings.NoAction = size > 0 && (data[0] & 1);
     w.settings.Quiet = size > 0 && (data[0] & 2);
+    w.settings.MaxSpoken = size > 1 && (data[0] & 4) ? data[1] % 64 : 0;
     w.receiver.handle(payload, QHostAddress(QStringLiteral("127.0.0.1")), 9);
+    const QString text = QString::fromLatin1(payload);
+    const QString spoken = Receiver::spokenText(text, w.settings.MaxSpoken);
+    if (w.settings.MaxSpoken > 0 && spoken.size() > w.settings.MaxSpoken + 4 + 3)
+        std::abort();
     // A message leaves exactly one whole record behind.
     if (!w.received.text().isEmpty() && !w.received.text().endsWith(MessageHistory::kSeparator))
         std::abort();

@@ -45,7 +45,8 @@ real_window() { # name script [settings] [prepare]
     $prepare "$home"
     printf 'version=0.34\r\n%b\r\ndefaultchar=Bramble\r\n' "$settings" > "$home/gabblet.ini"
     printf '"Anna",127.0.0.2\r\n"Bob",127.0.0.3\r\n"Team",127.0.0.2;127.0.0.3\r\n' > "$home/alias.lst"
-    printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
+    [[ -e $home/rec.txt ]] ||
+        printf 'Anna: Bramble:Lunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$home/rec.txt"
     printf 'To Bob: Mizzle:Running late, start without me.\r\n+-------------------------+\r\n' > "$home/send.txt"
     [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
@@ -70,7 +71,14 @@ window main-screen-notes "${message}set ComposerTools 2\n"
 window main-status 'set SSTab1 3\n'
 window tray-menu 'popup mPopupSys 1080,560\n'
 window edit-menu 'popup EditMenu 120,90\n'
-window alias-window 'trigger DoAlias\n'
+# Bob is blocked: the alias window greys him and says so.
+block_bob() { printf '127.0.0.3\r\n' > "$1/blocked.lst"; }
+window alias-window 'trigger DoAlias\n' port=0 block_bob
+# The received history's own menu on a message from Anna.
+anna_said() {
+    printf 'From: Anna using Bramble at 07/12/2026 09:14:03->\r\nLunch at one? {{Wave}}\r\n+-------------------------+\r\n' > "$1/rec.txt"
+}
+window history-menu 'rightclick MesRec0 40,12\n' port=0 anna_said
 # The Options window on the usual port, bound to an address of its own so
 # that it cannot clash with a copy of Gabblet that is running.
 options='port=12345\r\nbindaddress=127.0.0.77\r\nmyname=Anna'

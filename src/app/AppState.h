@@ -2,6 +2,7 @@
 
 #include "mail/Announcements.h"
 #include "peer/AliasTable.h"
+#include "peer/BlockList.h"
 #include "peer/History.h"
 #include "peer/PeerSockets.h"
 #include "platform/ProgramPaths.h"
@@ -32,6 +33,7 @@ struct AppState {
     AnnouncementTemplates AnnText; // emailann.txt
     PeerSockets sockets;
     AliasTable aliases;
+    BlockList blocked;        // blocked.lst
     MessageHistory MesRec[2]; // 0: received, 1: sent
 };
 

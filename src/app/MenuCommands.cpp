@@ -98,8 +98,9 @@ void MenuCommands::linkReading() {
 
 void MenuCommands::DoAlias() {
     if (!aliasWindow_) {
-        aliasWindow_ = new AliasWindow(
-            state_.aliases, prompt_, state_.paths.userFile(QStringLiteral("alias.lst")), &window_);
+        aliasWindow_ = new AliasWindow(state_.aliases, prompt_,
+                                       state_.paths.userFile(QStringLiteral("alias.lst")), &window_,
+                                       &state_.blocked);
         connect(aliasWindow_, &AliasWindow::aliasesChanged, this,
                 [this] { composer_.refreshAliases(state_.aliases); });
     }

@@ -8,8 +8,10 @@
 #include "platform/Prompt.h"
 #include "speech/CharacterCatalogue.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
+#include <QMenu>
 
 namespace gabblet {
 
@@ -23,6 +25,7 @@ Messaging::Messaging(AppState& state, Prompt& prompt, SpeechServices& speech, Co
     connect(&frame_, &ComposerFrame::quietToggled, this,
             [this](bool on) { state_.settings.Quiet = on; });
     connect(&frame_, &ComposerFrame::historyClicked, this, &Messaging::reuseRecord);
+    connect(&frame_, &ComposerFrame::historyMenuRequested, this, &Messaging::historyMenu);
     connect(&frame_, &ComposerFrame::characterChosen, this, &Messaging::chooseCharacter);
     connect(&frame_, &ComposerFrame::notePreviewRequested, this, &Messaging::previewNote);
     connect(&frame_, &ComposerFrame::browseWaveClicked, this, &Messaging::browseWave);
@@ -35,6 +38,7 @@ void Messaging::loadAliases() {
     const QString path = state_.paths.userFile(QStringLiteral("alias.lst"));
     if (QFileInfo::exists(path))
         state_.aliases.load(path);
+    state_.blocked.load(state_.paths.userFile(QStringLiteral("blocked.lst")));
     frame_.refreshAliases(state_.aliases);
     frame_.selectFirstRecipient();
 }
@@ -75,16 +79,58 @@ void Messaging::showHistory(int box) {
 }
 
 // The box shows line breaks as one character where the history keeps CR LF.
-void Messaging::reuseRecord(int box, int caret) {
+std::optional<MessageHistory::Reuse> Messaging::recordAt(int box, int caret) const {
     const QString shown = frame_.historyText(box);
     const qsizetype breaks = shown.left(qMax(0, caret - 1)).count(QLatin1Char('\n'));
-    const auto record = state_.MesRec[box].recordAt(caret + breaks);
+    return state_.MesRec[box].recordAt(caret + breaks);
+}
+
+void Messaging::reuseRecord(int box, int caret) {
+    const auto record = recordAt(box, caret);
     if (!record)
         return;
     QString body = record->body;
     frame_.reuse(state_.aliases.LookupAliasName(record->sender).trimmed(),
                  record->character.trimmed(),
                  body.replace(QLatin1String("\r\n"), QLatin1String("\n")), record->hideAtEnd);
+}
+
+// The received history's menu offers to block the record's sender (each
+// member of a group alias) or to let it through again.
+void Messaging::historyMenu(int box, int caret, const QPoint& at) {
+    QMenu* menu = frame_.historyMenu(box);
+    const auto record = box == 0 ? recordAt(box, caret) : std::nullopt;
+    const QString name = record ? record->sender.trimmed() : QString();
+    if (!name.isEmpty()) {
+        const QStringList addresses = state_.aliases.memberAddresses(name);
+        QAction* first = menu->actions().value(0);
+        auto* block = new QAction(QStringLiteral("Block ") + name, menu);
+        block->setObjectName(QStringLiteral("BlockSender"));
+        block->setEnabled(!state_.blocked.allBlocked(addresses));
+        connect(block, &QAction::triggered, this,
+                [this, addresses] { setBlocked(addresses, true); });
+        auto* unblock = new QAction(QStringLiteral("Unblock ") + name, menu);
+        unblock->setObjectName(QStringLiteral("UnblockSender"));
+        unblock->setEnabled(state_.blocked.anyBlocked(addresses));
+        connect(unblock, &QAction::triggered, this,
+                [this, addresses] { setBlocked(addresses, false); });
+        menu->insertAction(first, block);
+        menu->insertAction(first, unblock);
+        menu->insertSeparator(first);
+    }
+    // Chosen from a script the menu would stay open: it closes either way.
+    connect(menu, &QMenu::triggered, menu, &QMenu::close);
+    menu->popup(at);
+}
+
+void Messaging::setBlocked(const QStringList& addresses, bool blocked) {
+    BlockList& list = state_.blocked;
+    if (!(blocked ? list.block(addresses) : list.unblock(addresses)))
+        return;
+    const QString path = state_.paths.userFile(QStringLiteral("blocked.lst"));
+    if (!list.save(path))
+        prompt_.inform(QStringLiteral("Sorry - the block list could not be saved in ") + path +
+                       QStringLiteral(". The change holds until Gabblet ends."));
 }
 
 void Messaging::showCharacters(const QStringList& names) {
@@ -120,7 +166,8 @@ void Messaging::start() {
     // Port 0 turns peer messaging off: nothing is bound and nothing is sent.
     const quint16 peerPort = state_.settings.Port > 0 ? quint16(state_.settings.Port + 1) : 0;
     receiver_ = std::make_unique<Receiver>(state_.sockets.RecSock, state_.settings, state_.aliases,
-                                           state_.MesRec[0], speech_.speaker, speech_.clock);
+                                           state_.MesRec[0], speech_.speaker, speech_.clock,
+                                           Receiver::Guarding{&state_.status, &state_.blocked, {}});
     sender_ = std::make_unique<Sender>(state_.sockets.SendSock, peerPort, state_.aliases,
                                        state_.MesRec[1], speech_.ctx, speech_.speaker, prompt_);
     // The receiver tells of new records once per batch of datagrams, so a

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "peer/History.h"
+
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 namespace gabblet {
 
@@ -39,7 +42,11 @@ public:
 
 private:
     void showHistory(int box);
+    // The history record at a caret position of the box as shown.
+    std::optional<MessageHistory::Reuse> recordAt(int box, int caret) const;
     void reuseRecord(int box, int caret);
+    void historyMenu(int box, int caret, const QPoint& at);
+    void setBlocked(const QStringList& addresses, bool blocked);
     void previewNote(const QString& text);
     void browseWave();
 

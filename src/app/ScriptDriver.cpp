@@ -3,11 +3,13 @@
 #include "platform/Wait.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -212,6 +215,29 @@ void ScriptDriver::run(const QString& line) {
             m->popup(argument.isEmpty() ? QCursor::pos()
                                         : QPoint(argument.section(QLatin1Char(','), 0, 0).toInt(),
                                                  argument.section(QLatin1Char(','), 1, 1).toInt()));
+    } else if (command == QLatin1String("rightclick")) {
+        // "rightclick NAME X,Y" asks for a control's own menu at a point inside
+        // it (5,5 when left out); "rightclick TREE KEY" right-clicks a tree's
+        // node by its key.
+        static const QRegularExpression point(
+            QStringLiteral("^\\s*(-?\\d+)\\s*,\\s*(-?\\d+)\\s*$"));
+        const QRegularExpressionMatch match = point.match(argument);
+        if (!argument.trimmed().isEmpty() && !match.hasMatch()) {
+            if (hasNodeKeys(w))
+                QMetaObject::invokeMethod(w, "rightClickKey",
+                                          Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)));
+            else
+                std::fprintf(stderr, "gabblet: script: '%s' has no node '%s'\n",
+                             qUtf8Printable(name), qUtf8Printable(argument));
+            return;
+        }
+        const QPoint at = match.hasMatch()
+                              ? QPoint(match.captured(1).toInt(), match.captured(2).toInt())
+                              : QPoint(5, 5);
+        auto* area = qobject_cast<QAbstractScrollArea*>(w);
+        QWidget* target = area ? area->viewport() : w;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QCoreApplication::sendEvent(target, &event);
     } else if (command == QLatin1String("check") && hasNodeKeys(w)) {
         // check TreeView1 a3 1
         QMetaObject::invokeMethod(
@@ -222,10 +248,6 @@ void ScriptDriver::run(const QString& line) {
         QMetaObject::invokeMethod(
             w, "clickKey", Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)),
             Q_ARG(bool, argument.section(QLatin1Char(' '), 1, 1) == QLatin1String("shift")));
-    } else if (command == QLatin1String("rightclick") && hasNodeKeys(w)) {
-        // rightclick TreeView2 a0
-        QMetaObject::invokeMethod(w, "rightClickKey",
-                                  Q_ARG(QString, argument.section(QLatin1Char(' '), 0, 0)));
     } else if (command == QLatin1String("check")) {
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->setChecked(argument.trimmed() == QLatin1String("1"));

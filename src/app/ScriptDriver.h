@@ -12,7 +12,8 @@ namespace gabblet {
 //   set NAME TEXT      put TEXT in a box or list ("\n" is a line break)
 //   check NAME 0|1     tick or clear a check box
 //   click NAME         press a button
-//   rightclick TREE KEY  right-click a tree's node
+//   rightclick NAME X,Y  ask for a control's own menu at X,Y inside it
+//   rightclick TREE KEY  right-click a tree's node by its key
 //   dump NAME          print "dump NAME: TEXT" on standard output
 //   wait MS            let the program run for MS milliseconds
 //   quit               end the program the orderly way

@@ -93,6 +93,12 @@ bool readUserKeys(Settings& s, KeyReader& key, const ProgramPaths& paths) {
     s.MailCityHome = key.text("MailCityHome");
     s.HotMailHome = key.text("HotMailHome");
     s.SendmailCommand = key.text("SendmailCommand");
+    s.AcceptFrom = key.text("AcceptFrom").toLower();
+    // A negative limit in a hand-edited file means no limit, like 0.
+    if (!key.int32("MaxPerMinute", s.MaxPerMinute) || !key.int32("MaxSpoken", s.MaxSpoken))
+        return false;
+    s.MaxPerMinute = qMax(0, s.MaxPerMinute);
+    s.MaxSpoken = qMax(0, s.MaxSpoken);
     return true;
 }
 

@@ -39,6 +39,27 @@ const std::array kAdvanced{
                     "The program, with its arguments, that sends the mail of Local mail "
                     "accounts; it reads the message on its standard input.",
                     &Settings::SendmailCommand},
+    AdvancedSetting{.key = "AcceptFrom",
+                    .caption = "Accept messages from",
+                    .explanation = "Who may make your character speak: everyone, only the "
+                                   "addresses in your alias list, or nobody (others are refused).",
+                    .field = &Settings::AcceptFrom,
+                    .check = Check::Choice,
+                    .choices = "all|aliases|none"},
+    AdvancedSetting{.key = "MaxPerMinute",
+                    .caption = "Messages per minute",
+                    .explanation = "The most messages one sender may have spoken in a minute; "
+                                   "the rest are refused. 0 for no limit.",
+                    .field = &Settings::MaxPerMinute,
+                    .minimum = 0,
+                    .maximum = 100000},
+    AdvancedSetting{.key = "MaxSpoken",
+                    .caption = "Longest spoken message",
+                    .explanation = "Received messages longer than this many characters are "
+                                   "spoken cut short (kept whole in the history). 0 for no limit.",
+                    .field = &Settings::MaxSpoken,
+                    .minimum = 0,
+                    .maximum = 1000000},
 };
 
 } // namespace
@@ -47,7 +68,17 @@ std::span<const AdvancedSetting> advancedSettings() {
     return kAdvanced;
 }
 
+QStringList advancedChoices(const AdvancedSetting& setting) {
+    return setting.choices ? QString::fromLatin1(setting.choices).split(QLatin1Char('|'))
+                           : QStringList();
+}
+
 QString advancedText(const Settings& settings, const AdvancedSetting& setting) {
+    if (setting.check == AdvancedSetting::Check::Choice) {
+        const QStringList choices = advancedChoices(setting);
+        const QString value = (settings.*std::get<QString Settings::*>(setting.field)).toLower();
+        return choices.contains(value) ? value : choices.value(0);
+    }
     return std::visit(
         [&settings](auto member) -> QString {
             const auto& value = settings.*member;

@@ -3,6 +3,7 @@
 #include "state/Settings.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <climits>
 #include <span>
@@ -20,6 +21,7 @@ struct AdvancedSetting {
         IpAddress,    // empty, or an IPv4 or IPv6 address
         ExistingFile, // empty, or a file that exists (a Browse button picks one)
         WebAddress,   // empty, or an http:// or https:// address
+        Choice,       // one of `choices` (a list box)
     };
     using Field =
         std::variant<QString Settings::*, bool Settings::*, qint32 Settings::*, qint16 Settings::*>;
@@ -33,14 +35,19 @@ struct AdvancedSetting {
     int maximum = INT_MAX;
     const char* browseTitle = nullptr;  // ExistingFile: the file dialog's title
     const char* browseFilter = nullptr; // and filter ("Description (*.x)|*.x;*.y")
+    const char* choices = nullptr;      // Choice: the values, "|" between them, default first
 };
 
 // The page's settings, in the order shown and written. Adding one is one
 // line here (and its line in the key table).
 std::span<const AdvancedSetting> advancedSettings();
 
+// A Choice setting's values.
+QStringList advancedChoices(const AdvancedSetting& setting);
+
 // The setting's value as its control shows it: the text, "1"/"0" for a
-// bool, the decimal number.
+// bool, the decimal number; a choice that is not one of the list shows as
+// the first (the default).
 QString advancedText(const Settings& settings, const AdvancedSetting& setting);
 
 } // namespace gabblet

@@ -256,6 +256,10 @@ bool OptionsEditor::checkAdvanced() {
                                      "192.168.1.20.");
         else if (setting.check == Check::ExistingFile && !QFileInfo(resolved(text)).isFile())
             problem = QStringLiteral(": there is no file ") + text + QLatin1Char('.');
+        else if (setting.check == Check::Choice &&
+                 !advancedChoices(setting).contains(text.toLower()))
+            problem = QStringLiteral(" must be one of: ") +
+                      advancedChoices(setting).join(QStringLiteral(", ")) + QLatin1Char('.');
         else if (setting.check == Check::WebAddress) {
             const QUrl url(text, QUrl::StrictMode);
             if (!url.isValid() || url.host().isEmpty() ||
@@ -373,6 +377,7 @@ void OptionsEditor::applyAdvanced() {
                 using V = std::decay_t<decltype(field)>;
                 if constexpr (std::is_same_v<V, QString>)
                     field = setting.check == AdvancedSetting::Check::ExistingFile ? resolved(text)
+                            : setting.check == AdvancedSetting::Check::Choice     ? text.toLower()
                                                                                   : text;
                 else if constexpr (std::is_same_v<V, bool>)
                     field = text == QLatin1String("1");

@@ -222,6 +222,33 @@ QString AliasTable::LookupAliasName(const QString& address) const {
     return a;
 }
 
+bool AliasTable::knows(const QString& address) const {
+    const QString a = address.trimmed().toLower();
+    if (a.isEmpty())
+        return false;
+    for (const QString& stored : addresses_) {
+        if (sameAddress(stored, a) || isGroupMember(stored, a))
+            return true;
+    }
+    return false;
+}
+
+QStringList AliasTable::memberAddresses(const QString& name) const {
+    return splitMembers(ResolveAlias(name));
+}
+
+QStringList AliasTable::splitMembers(const QString& address) {
+    QString members = address;
+    members.replace(QLatin1Char(','), QLatin1Char(';'));
+    QStringList out;
+    for (const QString& member : members.split(QLatin1Char(';'))) {
+        const QString m = member.trimmed().toLower();
+        if (!m.isEmpty() && !out.contains(m))
+            out.append(m);
+    }
+    return out;
+}
+
 QString AliasTable::aliasForAddress(const QString& address) const {
     const QString a = address.trimmed();
     if (a.isEmpty())

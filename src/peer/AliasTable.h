@@ -43,6 +43,14 @@ public:
     // Source address to display name: the alias with exactly that address,
     // else the first group holding it, else the address trimmed and lower-cased.
     QString LookupAliasName(const QString& address) const;
+    // Whether an alias, or a group's member, has exactly this address.
+    bool knows(const QString& address) const;
+    // The member addresses of an alias name (one for a plain alias); an
+    // unknown name stands for itself, trimmed and lower-cased.
+    QStringList memberAddresses(const QString& name) const;
+    // An alias's address as its members, trimmed and lower-cased (";" or ","
+    // between them).
+    static QStringList splitMembers(const QString& address);
 
     // AliasDirectory, for the speech variables.
     QString aliasForAddress(const QString& address) const override;

@@ -1,10 +1,12 @@
 #include "Receiver.h"
 
 #include "peer/AliasTable.h"
+#include "peer/BlockList.h"
 #include "peer/History.h"
 #include "peer/WireFormat.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
+#include "platform/StatusLog.h"
 #include "speech/Speaker.h"
 #include "state/Settings.h"
 
@@ -14,10 +16,54 @@
 namespace gabblet {
 
 Receiver::Receiver(QUdpSocket& socket, Settings& settings, AliasTable& aliases,
-                   MessageHistory& received, Speaker& speaker, const Clock& clock)
+                   MessageHistory& received, Speaker& speaker, const Clock& clock,
+                   Guarding guarding)
     : socket_(socket), settings_(settings), aliases_(aliases), received_(received),
-      speaker_(speaker), clock_(clock) {
+      speaker_(speaker), clock_(clock), guarding_(std::move(guarding)),
+      guard_(settings, aliases, guarding_.blocked) {
+    elapsed_.start();
+    countTimer_.setSingleShot(true);
+    connect(&countTimer_, &QTimer::timeout, this, &Receiver::reportCounts);
     connect(&socket_, &QUdpSocket::readyRead, this, &Receiver::drain);
+}
+
+qint64 Receiver::now() const {
+    return guarding_.ticks ? guarding_.ticks() : elapsed_.elapsed();
+}
+
+QString Receiver::spokenText(const QString& text, qint32 max) {
+    if (max <= 0 || text.size() <= max)
+        return text;
+    const bool hide = text.endsWith(wire::kHideCode);
+    const QString body = hide ? text.chopped(wire::kHideCode.size()) : text;
+    if (body.size() <= max)
+        return text;
+    // A tag or block cut in two would be read as something else (or
+    // complained about): the cut goes before it instead.
+    qsizetype cut = max;
+    for (qsizetype i = 0; i < max;) {
+        const QChar c = body.at(i);
+        qsizetype end = -1; // just past the tag or block that starts here
+        if (c == QLatin1Char('\\')) {
+            const bool literal = i + 1 < body.size() && body.at(i + 1) == QLatin1Char('\\');
+            const qsizetype close = literal ? i + 1 : body.indexOf(QLatin1Char('\\'), i + 1);
+            end = close < 0 ? -1 : close + 1;
+        } else if (c == QLatin1Char('{')) {
+            const bool twice = i + 1 < body.size() && body.at(i + 1) == QLatin1Char('{');
+            const qsizetype close = body.indexOf(twice ? QStringLiteral("}}") : QStringLiteral("}"),
+                                                 i + (twice ? 2 : 1));
+            end = close < 0 ? -1 : close + (twice ? 2 : 1);
+        } else {
+            ++i;
+            continue;
+        }
+        if (end < 0 || end > max) {
+            cut = i;
+            break;
+        }
+        i = end;
+    }
+    return body.left(cut) + QStringLiteral(" ...") + (hide ? wire::kHideCode : QString());
 }
 
 QString Receiver::messageReply(const Settings& s) {
@@ -49,16 +95,74 @@ void Receiver::drainSocket() {
             reply(checkReply(settings_), d.senderAddress(), quint16(d.senderPort()));
             continue;
         }
-        if (qsizetype(queue_.size()) >= kMaxQueued) {
+        if (!admit(d.data(), d.senderAddress(), quint16(d.senderPort())))
+            continue;
+        if (queuedCount_ >= kMaxQueued) {
             ++dropped_;
             continue;
         }
-        queue_.push_back({d.data(), d.senderAddress(), quint16(d.senderPort())});
+        enqueue({d.data(), d.senderAddress(), quint16(d.senderPort())});
     }
+    writeLines();
+}
+
+// Something that is not a message is let through, to be ignored as before;
+// a message the guard turns away is answered "N" here and now.
+bool Receiver::admit(const QByteArray& payload, const QHostAddress& source, quint16 port) {
+    if (payload.count(':') < 2)
+        return true;
+    const QString address = addressText(source);
+    const auto waiting = queues_.constFind(address);
+    const qsizetype queued = waiting == queues_.cend() ? 0 : qsizetype(waiting->size());
+    if (guard_.admit(address, now(), queued) == SenderGuard::Verdict::Accept)
+        return true;
+    reply(wire::messageReply(wire::PeerMode::Disabled), source, port);
+    return false;
+}
+
+void Receiver::enqueue(Datagram d) {
+    std::deque<Datagram>& q = queues_[addressText(d.source)];
+    if (q.empty())
+        turns_.push_back(addressText(d.source));
+    q.push_back(std::move(d));
+    ++queuedCount_;
+}
+
+// The sender whose turn it is gives its oldest message and, if it has more,
+// goes to the back of the line.
+Receiver::Datagram Receiver::takeNext() {
+    const QString sender = turns_.front();
+    turns_.pop_front();
+    auto it = queues_.find(sender);
+    Datagram d = std::move(it->front());
+    it->pop_front();
+    --queuedCount_;
+    if (it->empty())
+        queues_.erase(it);
+    else
+        turns_.push_back(sender);
+    return d;
+}
+
+void Receiver::writeLines() {
+    // One append for the whole pass: a flood from thousands of forged
+    // addresses is one update of the box, not thousands.
+    const QStringList lines = guard_.takeLines(now());
+    if (guarding_.status && !lines.isEmpty())
+        guarding_.status->AddStatus(lines.join(QString()));
+    const qint64 due = guard_.nextDue();
+    if (due < 0)
+        countTimer_.stop();
+    else
+        countTimer_.start(int(qBound<qint64>(0, due - now(), SenderGuard::kMinuteMs)));
+}
+
+void Receiver::reportCounts() {
+    writeLines();
 }
 
 void Receiver::schedule() {
-    if (busy_ || scheduled_ || queue_.empty())
+    if (busy_ || scheduled_ || turns_.empty())
         return;
     scheduled_ = true;
     QTimer::singleShot(0, this, &Receiver::work);
@@ -71,9 +175,8 @@ void Receiver::work() {
     busy_ = true;
     // A batch is short, and between two batches the event loop empties the
     // socket again.
-    for (int n = 0; n < kBatch && !queue_.empty(); ++n) {
-        const Datagram d = std::move(queue_.front());
-        queue_.pop_front();
+    for (int n = 0; n < kBatch && !turns_.empty(); ++n) {
+        const Datagram d = takeNext();
         process(d.payload, d.source, d.port);
     }
     announceHistory();
@@ -93,18 +196,25 @@ void Receiver::reply(const QString& text, const QHostAddress& to, quint16 port) 
 }
 
 void Receiver::handle(const QByteArray& payload, const QHostAddress& source, quint16 port) {
+    const bool isCheck = cp1252::decode(payload) == wire::kCheckRequest;
+    const bool admitted = isCheck || admit(payload, source, port);
+    writeLines();
+    if (!admitted)
+        return;
     process(payload, source, port);
     announceHistory();
 }
 
-// The alias name of the sender, else its address. IPv4 peers show as plain
-// dotted addresses even on a dual-stack socket.
-QString Receiver::displayName(const QHostAddress& source) const {
+// IPv4 peers show as plain dotted addresses even on a dual-stack socket.
+QString Receiver::addressText(const QHostAddress& source) {
     bool isV4 = false;
     const quint32 v4 = source.toIPv4Address(&isV4);
-    const QString address = isV4 ? QHostAddress(v4).toString() : source.toString();
-    const QString who = aliases_.LookupAliasName(address);
-    return who.isEmpty() ? address : who;
+    return isV4 ? QHostAddress(v4).toString() : source.toString();
+}
+
+// The alias name of the sender, else its address.
+QString Receiver::displayName(const QHostAddress& source) const {
+    return senderName(aliases_, addressText(source));
 }
 
 void Receiver::process(const QByteArray& payload, const QHostAddress& source, quint16 port) {
@@ -137,7 +247,9 @@ void Receiver::process(const QByteArray& payload, const QHostAddress& source, qu
         announceHistory();
     const QString prefix = QStringLiteral("\\Map=\"\"=\"") + who + QStringLiteral(": \"\\");
     QString speakAs = character;
-    speaker_.Speak(text, action, speakAs, prefix, sync);
+    // The history keeps the whole text; the character says at most MaxSpoken of it.
+    QString spoken = spokenText(text, settings_.MaxSpoken);
+    speaker_.Speak(spoken, action, speakAs, prefix, sync);
     reply(messageReply(settings_), source, port);
 }
 

@@ -58,6 +58,10 @@ constexpr std::array kKeys{
     // Local mail profiles hand their messages to this program (split into
     // words, no shell), the system's sendmail by default.
     SettingKey{"SendmailCommand", T::Text, "/usr/sbin/sendmail -t -i", Shared},
+    // Who may make the user's character speak, and how much.
+    SettingKey{"AcceptFrom", T::Text, "all"},
+    SettingKey{"MaxPerMinute", T::Number32, "0"},
+    SettingKey{"MaxSpoken", T::Number32, "0"},
 };
 
 } // namespace

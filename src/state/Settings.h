@@ -57,6 +57,14 @@ struct Settings {
     // The sendmail-compatible program (with its arguments) that sends the
     // mail of local profiles; it reads the message on its standard input.
     QString SendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
+    // Who may make the character speak: "all", "aliases" (the alias list's
+    // addresses) or "none".
+    QString AcceptFrom;
+    // Messages spoken per sender and minute; 0: no limit.
+    qint32 MaxPerMinute = 0;
+    // A received text longer than this is spoken cut short (recorded whole);
+    // 0: no limit.
+    qint32 MaxSpoken = 0;
 
     // Recent e-mail recipients, oldest first, each address once.
     QStringList RecentAddresses;

@@ -96,7 +96,8 @@ TEST_F(OptionsFixture, OKWritesEveryKeyInOrderToItsFileAndApplies) {
               "defaultchar=Merlin\r\nthereadchar=Bramble\r\nparagraphpause=0\r\nport=12345\r\n"
               "useassistant=0\r\nuseagent=1\r\ncheckstartup=0\r\ncheckemail=1\r\n"
               "emailseperatewindows=0\r\nemailannwave=0\r\nwavefilename=/tmp/ding.wav\r\n"
-              "cacheacc=1\r\ncacheemail=0\r\nbindaddress=127.0.0.2\r\n");
+              "cacheacc=1\r\ncacheemail=0\r\nbindaddress=127.0.0.2\r\nacceptfrom=all\r\n"
+              "maxperminute=0\r\nmaxspoken=0\r\n");
     EXPECT_EQ(sharedFile(),
               "charpath=agents/\r\nofficepath=\r\nupdatecommand=update/run.sh\r\ncafile=\r\n"
               "mailcityhome=\r\nhotmailhome=\r\ndesktopnotify=0\r\n"

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -27,6 +29,12 @@ QLabel* label(const QString& caption, QWidget* buddy) {
 }
 
 // A line under a control that says what it is for, in a quieter colour.
+// About the width the Advanced page gives its explanations.
+constexpr int kNoteWidth = 520;
+// The tallest the Advanced page is shown before it scrolls, which keeps the
+// dialog within about 700 pixels.
+constexpr int kAdvancedPageHeight = 560;
+
 QLabel* note(const QString& text) {
     auto* l = new QLabel(text);
     l->setWordWrap(true);
@@ -215,11 +223,25 @@ QWidget* OptionsWindow::buildAdvancedPage() {
             auto* box = checkBox(setting.key, caption);
             grid->addWidget(box, row, 0, 1, 3);
             advanced_.insert(key, box);
+        } else if (setting.check == AdvancedSetting::Check::Choice) {
+            auto* list = new QComboBox;
+            list->setObjectName(key);
+            list->addItems(advancedChoices(setting));
+            grid->addWidget(label(caption, list), row, 0);
+            grid->addWidget(list, row, 1, Qt::AlignLeft);
+            advanced_.insert(key, list);
         } else {
             auto* edit = lineEdit(setting.key);
-            edit->setMinimumWidth(320);
+            const bool number = !std::holds_alternative<QString Settings::*>(setting.field);
+            if (number)
+                edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
+            else
+                edit->setMinimumWidth(320);
             grid->addWidget(label(caption, edit), row, 0);
-            grid->addWidget(edit, row, 1, 1, setting.browseTitle ? 1 : 2);
+            if (number)
+                grid->addWidget(edit, row, 1, Qt::AlignLeft);
+            else
+                grid->addWidget(edit, row, 1, 1, setting.browseTitle ? 1 : 2);
             if (setting.browseTitle) {
                 auto* browse =
                     button(("Browse" + std::string(setting.key)).c_str(), QStringLiteral("Browse"));
@@ -229,8 +251,12 @@ QWidget* OptionsWindow::buildAdvancedPage() {
             }
             advanced_.insert(key, edit);
         }
-        grid->addWidget(note(QLatin1String(setting.explanation)), row + 1, 1, 1, 2);
-        grid->setRowMinimumHeight(row + 2, 10);
+        // A wrapped label in a grid is given one line's height when the page
+        // is short of room; each keeps the lines it needs at the usual width.
+        QLabel* explanation = note(QLatin1String(setting.explanation));
+        explanation->setMinimumHeight(explanation->heightForWidth(kNoteWidth));
+        grid->addWidget(explanation, row + 1, 1, 1, 2);
+        grid->setRowMinimumHeight(row + 2, 6);
         row += 3;
     }
     grid->setColumnStretch(1, 1);
@@ -238,7 +264,19 @@ QWidget* OptionsWindow::buildAdvancedPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("AdvancedPage"));
     (new QVBoxLayout(page))->addWidget(frame);
-    return page;
+    // The settings outgrow a comfortable dialog height; beyond it the page
+    // scrolls instead of stretching the window past small screens.
+    auto* area = new QScrollArea;
+    area->setObjectName(QStringLiteral("AdvancedScroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(page);
+    const QSize wanted = page->sizeHint();
+    const int bar = area->verticalScrollBar()->sizeHint().width();
+    area->setMinimumWidth(wanted.width() + bar);
+    area->setMinimumHeight(qMin(wanted.height(), kAdvancedPageHeight));
+    return area;
 }
 
 void OptionsWindow::link() {
@@ -306,6 +344,8 @@ void OptionsWindow::collect() {
     for (auto it = advanced_.cbegin(); it != advanced_.cend(); ++it) {
         if (auto* box = qobject_cast<QCheckBox*>(it.value()))
             v.advanced[it.key()] = box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        else if (auto* list = qobject_cast<QComboBox*>(it.value()))
+            v.advanced[it.key()] = list->currentText();
         else
             v.advanced[it.key()] = static_cast<QLineEdit*>(it.value())->text();
     }
@@ -339,6 +379,8 @@ void OptionsWindow::refresh() {
         const QString value = v.advanced.value(it.key());
         if (auto* box = qobject_cast<QCheckBox*>(it.value()))
             box->setChecked(value == QLatin1String("1"));
+        else if (auto* list = qobject_cast<QComboBox*>(it.value()))
+            list->setCurrentText(value);
         else
             static_cast<QLineEdit*>(it.value())->setText(value);
     }

@@ -83,7 +83,7 @@ private:
     QPushButton* OK_ = nullptr;
     QPushButton* Apply_ = nullptr;
     QPushButton* Cancel_ = nullptr;
-    QHash<QString, QWidget*> advanced_; // by key: a QLineEdit or a QCheckBox
+    QHash<QString, QWidget*> advanced_; // by key: a QLineEdit, QCheckBox or QComboBox
     QString scannedAgentPath_;
     QString scannedOfficePath_;
     bool busy_ = false;

@@ -1,6 +1,7 @@
 #include "AliasWindow.h"
 
 #include "peer/AliasTable.h"
+#include "peer/BlockList.h"
 #include "platform/Cp1252.h"
 #include "platform/Prompt.h"
 
@@ -53,8 +54,10 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
 
 } // namespace
 
-AliasWindow::AliasWindow(AliasTable& table, Prompt& prompt, QString aliasFile, QWidget* parent)
-    : QDialog(parent), table_(table), prompt_(prompt), file_(std::move(aliasFile)) {
+AliasWindow::AliasWindow(AliasTable& table, Prompt& prompt, QString aliasFile, QWidget* parent,
+                         const BlockList* blocked)
+    : QDialog(parent), table_(table), prompt_(prompt), file_(std::move(aliasFile)),
+      blocked_(blocked) {
     setObjectName(QStringLiteral("aliasWin"));
     setWindowTitle(QStringLiteral("Aliases"));
     setModal(true);
@@ -130,8 +133,20 @@ bool AliasWindow::saveIfChanged() {
 void AliasWindow::refresh() {
     Alias_->clear();
     for (qsizetype i = 0; i < table_.count(); ++i)
-        Alias_->addItem(table_.listLine(i));
+        addLine(i);
     updateButtons();
+}
+
+// An alias whose every address is blocked is shown greyed, and says so in
+// words too (grey alone is easy to miss).
+void AliasWindow::addLine(qsizetype i) {
+    const bool blocked =
+        blocked_ && blocked_->allBlocked(AliasTable::splitMembers(table_.address(i)));
+    auto* item = new QListWidgetItem(table_.listLine(i) +
+                                     (blocked ? QStringLiteral("  (blocked)") : QString()));
+    if (blocked)
+        item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+    Alias_->addItem(item);
 }
 
 void AliasWindow::showEvent(QShowEvent* event) {
@@ -166,7 +181,7 @@ void AliasWindow::AddAlias_Click() {
         return;
     }
     changed_ = true;
-    Alias_->addItem(table_.listLine(table_.count() - 1));
+    addLine(table_.count() - 1);
     Alias_->scrollToBottom();
     AName_->clear();
     AAddress_->clear();

@@ -10,6 +10,7 @@ class QPushButton;
 namespace gabblet {
 
 class AliasTable;
+class BlockList;
 class Prompt;
 
 // aliasWin: edits the alias table. Every way the window is put away (Done,
@@ -19,7 +20,9 @@ class Prompt;
 class AliasWindow final : public QDialog {
     Q_OBJECT
 public:
-    AliasWindow(AliasTable& table, Prompt& prompt, QString aliasFile, QWidget* parent = nullptr);
+    // `blocked`, when given, has blocked aliases shown greyed with "(blocked)".
+    AliasWindow(AliasTable& table, Prompt& prompt, QString aliasFile, QWidget* parent = nullptr,
+                const BlockList* blocked = nullptr);
     ~AliasWindow() override;
 
     // Writes alias.lst if the table changed here since the last save; a
@@ -40,10 +43,12 @@ private:
     void AddAlias_Click();
     void DelAlias_Click();
     void updateButtons();
+    void addLine(qsizetype i);
 
     AliasTable& table_;
     Prompt& prompt_;
     QString file_;
+    const BlockList* blocked_;
     bool changed_ = false;
 
     QLineEdit* AName_;

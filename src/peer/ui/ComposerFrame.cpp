@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -50,6 +52,13 @@ protected:
         QPlainTextEdit::mouseReleaseEvent(event);
         if (event->button() == Qt::LeftButton)
             Q_EMIT frame_->historyClicked(box_, textCursor().position() + 1);
+    }
+    // The record under the pointer (under the caret for the menu key).
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+        const int caret =
+            byMouse ? cursorForPosition(event->pos()).position() : textCursor().position();
+        Q_EMIT frame_->historyMenuRequested(box_, caret + 1, event->globalPos());
     }
 
 private:
@@ -628,6 +637,13 @@ void ComposerFrame::appendHistory(int box, const QString& text) {
     end.movePosition(QTextCursor::End);
     end.insertText(text);
     view->moveCursor(QTextCursor::End);
+}
+
+QMenu* ComposerFrame::historyMenu(int box) {
+    QMenu* menu = MesRec_[box]->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("HistoryMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    return menu;
 }
 
 void ComposerFrame::clearHistory(int box) {

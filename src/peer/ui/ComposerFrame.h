@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -77,6 +78,9 @@ public:
     QString historyText(int box) const;
     void appendHistory(int box, const QString& text);
     void clearHistory(int box);
+    // The history box's own menu (Copy, Select All), named "HistoryMenu",
+    // for the caller to add to and open; it deletes itself once closed.
+    QMenu* historyMenu(int box);
     void clearScan();
     void addScanLine(const QString& line);
     void showScan();
@@ -107,8 +111,11 @@ Q_SIGNALS:
     void characterChosen(const QString& name);
     void noActionToggled(bool on);
     void quietToggled(bool on);
-    // The mouse was released in a history box at this caret position.
+    // The left button was released in a history box at this caret position.
     void historyClicked(int box, int caret);
+    // A history box's menu is asked for (right click, menu key) at this
+    // caret position; `at` is where it opens on the screen.
+    void historyMenuRequested(int box, int caret, const QPoint& at);
     // The Browse button of the Play variable.
     void browseWaveClicked();
     // The staff's right click: sing this.
