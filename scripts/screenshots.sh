@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 bin=${1:-build-release/src/app/gabblet}
 out=docs/screenshots
 mkdir -p "$out"
+# A private file for each raw shot, so that two runs never share one.
+shot=$(mktemp --suffix=.png)
+trap 'rm -f "$shot" "$shot.tree"' EXIT
 
 shoot() { # name defaultchar greeting delay crop
     local name=$1 char=$2 text=$3 delay=$4 crop=$5
@@ -18,9 +21,9 @@ shoot() { # name defaultchar greeting delay crop
     GABBLET_HOME=$home xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
         '$bin' --greet='$text' 2>/dev/null &
         sleep $delay
-        import -window root /tmp/gabblet-shot.png
+        import -window root '$shot'
         kill -TERM %1; wait" || true
-    convert /tmp/gabblet-shot.png -crop "$crop" +repage "$out/$name.png"
+    convert "$shot" -crop "$crop" +repage "$out/$name.png"
     rm -rf "$home"
 }
 
@@ -51,11 +54,11 @@ real_window() { # name script [settings] [prepare]
     [[ -z ${EMAILANN:-} ]] || printf '%b' "$EMAILANN" > "$home/emailann.txt"
     GABBLET_HOME=$home GABBLET_NONINTERACTIVE=1 GABBLET_FAST_SPEECH=1 \
         xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
-        { sleep 2; printf '%b' '$script'; sleep 3; import -window root /tmp/gabblet-shot.png
-          xwininfo -root -tree > /tmp/gabblet-shot.tree; } |
+        { sleep 2; printf '%b' '$script'; sleep 3; import -window root '$shot'
+          xwininfo -root -tree > '$shot.tree'; } |
             '$bin' 2>/dev/null &
         pid=\$!; sleep 7; kill -TERM \$pid 2>/dev/null; wait" || true
-    cp /tmp/gabblet-shot.png "$out/$name.png"
+    cp "$shot" "$out/$name.png"
     rm -rf "$home"
 }
 window() { real_window "$@"; }
@@ -136,7 +139,7 @@ window main-outbox 'set SSTab1 2\ncheck TreeView2 a1 1\n' "$accounts" outbox_ite
 # the X server and drawn as a title bar above it.
 titled() { # name caption-start
     local window caption geometry
-    window=$(grep -m1 "$2" /tmp/gabblet-shot.tree) || { echo "no $1 window on screen" >&2; return 1; }
+    window=$(grep -m1 "$2" "$shot.tree") || { echo "no $1 window on screen" >&2; return 1; }
     caption=$(sed 's/^[^"]*"\(.*\)": (.*/\1/' <<<"$window")
     geometry=$(grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' <<<"$window" | head -1)
     convert "$out/$1.png" -crop "$geometry" +repage \
